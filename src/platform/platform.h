@@ -1,0 +1,57 @@
+// The host system: console keys, the executable's directory, the host
+// directory search and safe file removal. POSIX and Windows implement this
+// one interface; nothing else in xev touches the console input or the host
+// directory tree.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace xev::platform {
+
+// Discards key presses, read without echo and without line buffering, until
+// one with `key_code` arrives. Returns at once when standard input is not a
+// console, or when reading fails. The console is restored on every path,
+// an interrupt included.
+void wait_for_key(int key_code);
+
+// The directory of the running executable with its trailing separator, or
+// empty when the system cannot tell.
+std::string executable_dir();
+
+// Deletes `path` only when it is a regular file or a symbolic link; anything
+// else (directory, device, pipe) is left alone. True when something was
+// deleted.
+bool remove_regular_file(const std::string& path);
+
+enum class FindStatus { kFound, kNoFiles, kFailed };
+
+// Host directory search: find-first / find-next over the entries of one
+// directory that match a wildcard name ('*' any run, '?' one character,
+// ASCII case ignored, "*.*" everything). Directories and hidden (and on
+// Windows system) entries are skipped. Names come without their directory.
+class HostSearch {
+ public:
+  HostSearch();
+  ~HostSearch();
+  HostSearch(const HostSearch&) = delete;
+  HostSearch& operator=(const HostSearch&) = delete;
+
+  // kNoFiles: the directory exists but nothing matches (the host's "no file
+  // found"); kFailed: any other failure, including a directory whose only
+  // matches were skipped.
+  FindStatus first(const std::string& pattern, std::string& name);
+  bool next(std::string& name);
+  void close();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Wildcard match by the rules above; shared by the implementations.
+bool wildcard_match(const std::string& pattern, const std::string& name);
+
+}  // namespace xev::platform

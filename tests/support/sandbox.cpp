@@ -1,0 +1,182 @@
+#include "support/sandbox.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace xev::test {
+
+const char* const kBanner =
+    "\nXEV CP/M Disk Image Manager v2.4\n(c) 2026 The xev Authors\n\n";
+
+const char* const kEightInchDefinition =
+    "SPT=26\n"
+    "XLT=1,7,13,19,25,5,11,17,23,3,9,15,21,2,8,14,20,26,6,12,18,24,4,10,16,22\n"
+    "BLS=1\n"
+    "EXM=0\n"
+    "DSM=242\n"
+    "DRM=63\n"
+    "OFF=2\n";
+
+namespace {
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void spit(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) throw std::runtime_error("cannot write " + path);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void remove_tree(const std::string& dir) {
+  const std::string command = "rm -rf '" + dir + "'";
+  if (std::system(command.c_str()) != 0) {
+    // Nothing useful to do in a destructor; the folder is under /tmp.
+  }
+}
+
+}  // namespace
+
+Sandbox::Sandbox() {
+  const char* base = std::getenv("TMPDIR");
+  std::string templ = std::string(base != nullptr ? base : "/tmp") + "/xev-test-XXXXXX";
+  if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  dir_ = templ;
+  if (symlink(XEV_BINARY, path("xev").c_str()) != 0) {
+    throw std::runtime_error("cannot link the xev binary");
+  }
+  spit(path("xev.ini"), slurp(std::string(XEV_SOURCE_DIR) + "/xev.ini"));
+}
+
+Sandbox::~Sandbox() {
+  // Tests may leave read-only files or folders behind.
+  const std::string command = "chmod -R u+rwx '" + dir_ + "' 2>/dev/null";
+  if (std::system(command.c_str()) != 0) {
+  }
+  remove_tree(dir_);
+}
+
+void Sandbox::write_ini(const std::string& text) const { spit(path("xev.ini"), text); }
+void Sandbox::remove_ini() const { ::unlink(path("xev.ini").c_str()); }
+
+void Sandbox::write_file(const std::string& name, const std::string& bytes) const {
+  spit(path(name), bytes);
+}
+
+std::string Sandbox::read_file(const std::string& name) const { return slurp(path(name)); }
+
+bool Sandbox::exists(const std::string& name) const {
+  struct stat info {};
+  return ::lstat(path(name).c_str(), &info) == 0;
+}
+
+void Sandbox::make_dir(const std::string& name) const {
+  if (::mkdir(path(name).c_str(), 0755) != 0 && errno != EEXIST) {
+    throw std::runtime_error("cannot create " + name);
+  }
+}
+
+CliResult Sandbox::run(const std::vector<std::string>& args,
+                       const std::string& input) const {
+  return run_as(path("xev"), args, input);
+}
+
+CliResult Sandbox::run_as(const std::string& argv0, const std::vector<std::string>& args,
+                          const std::string& input) const {
+  int in_pipe[2], out_pipe[2], err_pipe[2];
+  if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0 || pipe(err_pipe) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
+  std::vector<std::string> words;
+  words.push_back(argv0);
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  const pid_t child = fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    dup2(in_pipe[0], STDIN_FILENO);
+    dup2(out_pipe[1], STDOUT_FILENO);
+    dup2(err_pipe[1], STDERR_FILENO);
+    for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0],
+                   err_pipe[1]}) {
+      close(fd);
+    }
+    if (chdir(dir_.c_str()) != 0) _exit(126);
+    // argv[0] may be a bare name; the executable itself is always the link.
+    execv(path("xev").c_str(), argv.data());
+    _exit(127);
+  }
+  close(in_pipe[0]);
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+
+  // Feed standard input and drain both outputs without blocking on either.
+  std::signal(SIGPIPE, SIG_IGN);
+  CliResult result;
+  std::size_t fed = 0;
+  int in_fd = in_pipe[1];
+  if (input.empty()) {
+    close(in_fd);
+    in_fd = -1;
+  }
+  int out_fd = out_pipe[0];
+  int err_fd = err_pipe[0];
+  char chunk[65536];
+  while (out_fd >= 0 || err_fd >= 0) {
+    pollfd fds[3];
+    int count = 0;
+    if (out_fd >= 0) fds[count++] = {out_fd, POLLIN, 0};
+    if (err_fd >= 0) fds[count++] = {err_fd, POLLIN, 0};
+    if (in_fd >= 0) fds[count++] = {in_fd, POLLOUT, 0};
+    if (poll(fds, count, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (int i = 0; i < count; ++i) {
+      if (fds[i].revents == 0) continue;
+      if (fds[i].fd == in_fd) {
+        const ssize_t n = write(in_fd, input.data() + fed, input.size() - fed);
+        if (n > 0) fed += static_cast<std::size_t>(n);
+        if (n < 0 || fed == input.size()) {
+          close(in_fd);
+          in_fd = -1;
+        }
+        continue;
+      }
+      const ssize_t n = read(fds[i].fd, chunk, sizeof chunk);
+      std::string& sink = fds[i].fd == out_fd ? result.out : result.err;
+      if (n > 0) {
+        sink.append(chunk, static_cast<std::size_t>(n));
+      } else {
+        close(fds[i].fd);
+        (fds[i].fd == out_fd ? out_fd : err_fd) = -1;
+      }
+    }
+  }
+  if (in_fd >= 0) close(in_fd);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+}  // namespace xev::test
