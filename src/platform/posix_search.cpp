@@ -6,7 +6,4 @@ HostSearch::~HostSearch() = default;
 FindStatus HostSearch::first(const std::string&, std::string&) { return FindStatus::kFailed; }
 bool HostSearch::next(std::string&) { return false; }
 void HostSearch::close() {}
-void wait_for_key(int) {}
-std::string executable_dir() { return {}; }
-bool remove_regular_file(const std::string&) { return false; }
 }  // namespace xev::platform
