@@ -1,0 +1,1 @@
+# Packaging and installation of the manual page and shell completion.
