@@ -23,7 +23,6 @@ class Pager {
  public:
   void line_done() {
     if (++lines_ == kLinesPerPage) {
-      std::fflush(stdout);
       wait_for_enter(kPagerPrompt);
       lines_ = 0;
     }
