@@ -75,12 +75,14 @@ Stream host_stream(const RunState& state, ErrorCode failure) {
   return {state.host_file.get(), failure, state.host_name.c_str()};
 }
 
-// True when the host file names the open image itself (through another
-// spelling of its path or a link).
+// True when creating the host file would delete the image: the host path
+// names the image's file itself rather than a link to it.
 bool host_file_is_image(const RunState& state) {
+  namespace fs = std::filesystem;
+  const fs::path host = state.host_dir + state.host_name;
   std::error_code error;
-  return std::filesystem::equivalent(state.host_dir + state.host_name,
-                                     state.image_dir + state.image_name, error);
+  if (fs::is_symlink(fs::symlink_status(host, error))) return false;
+  return fs::equivalent(host, state.image_dir + state.image_name, error);
 }
 
 }  // namespace

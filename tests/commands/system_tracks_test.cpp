@@ -2,6 +2,7 @@
 // looked at.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -200,7 +201,8 @@ TEST_F(SystemTracksTest, SaveToAFullDeviceIsAWriteError) {
   }
 }
 
-// Saving the system area over the image itself would delete the disk.
+// Saving the system area over the image itself would delete the disk; a link
+// to the image is only a name and is replaced like any other file.
 TEST_F(SystemTracksTest, SaveRefusesToReplaceTheImageItself) {
   const std::string image = make_image("t.dsk", kDsk);
   box.make_dir("sub");
@@ -211,6 +213,12 @@ TEST_F(SystemTracksTest, SaveRefusesToReplaceTheImageItself) {
     EXPECT_EQ(result.err, "File `t.dsk` already exist !!!\n");
     EXPECT_EQ(box.read_file("t.dsk"), image);
   }
+
+  ASSERT_EQ(::symlink("t.dsk", box.path("link.bin").c_str()), 0);
+  const CliResult result = box.run({"t.dsk", "-s", "link.bin"});
+  EXPECT_EQ(result.out, done("extracted"));
+  EXPECT_EQ(box.read_file("link.bin"), image.substr(0, 6656));
+  EXPECT_EQ(box.read_file("t.dsk"), image);
 }
 
 }  // namespace
