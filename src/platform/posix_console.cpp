@@ -1,6 +1,162 @@
+// Console keys, the executable's directory and safe file removal on POSIX
+// systems.
+#include <signal.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
 #include "platform/platform.h"
+
 namespace xev::platform {
-void wait_for_key(int) {}
-std::string executable_dir() { return {}; }
-bool remove_regular_file(const std::string&) { return false; }
+namespace {
+
+// The terminal settings to bring back. A signal handler needs them, so they
+// live here for the duration of one wait and nowhere else.
+struct termios g_saved_mode;
+struct termios g_key_mode;
+volatile sig_atomic_t g_mode_changed = 0;
+
+// Signals that end the process while it waits: the terminal is restored
+// first, then the signal takes its default action.
+constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int kSignalCount = sizeof kFatalSignals / sizeof kFatalSignals[0];
+
+void restore_terminal() {
+  if (g_mode_changed) tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_mode);
+}
+
+void on_fatal_signal(int signal_number) {
+  const int saved_errno = errno;
+  restore_terminal();
+  g_mode_changed = 0;
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal_number, &action, nullptr);
+  // Delivered with the default action as soon as this handler returns.
+  raise(signal_number);
+  errno = saved_errno;
+}
+
+// Ctrl-Z: give the shell its terminal back while stopped, take the key mode
+// again when continued.
+void on_stop_signal(int signal_number) {
+  const int saved_errno = errno;
+  restore_terminal();
+  struct sigaction action {};
+  struct sigaction own {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal_number, &action, &own);
+  sigset_t unblock;
+  sigemptyset(&unblock);
+  sigaddset(&unblock, signal_number);
+  sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+  raise(signal_number);  // stops here until SIGCONT
+  sigprocmask(SIG_BLOCK, &unblock, nullptr);
+  sigaction(signal_number, &own, nullptr);
+  if (g_mode_changed) tcsetattr(STDIN_FILENO, TCSANOW, &g_key_mode);
+  errno = saved_errno;
+}
+
+// Installs the handlers for the time of the wait; the destructor puts back
+// the previous ones and the terminal mode.
+class KeyModeGuard {
+ public:
+  KeyModeGuard() {
+    struct sigaction action {};
+    action.sa_handler = on_fatal_signal;
+    sigemptyset(&action.sa_mask);
+    for (int i = 0; i < kSignalCount; ++i) {
+      sigaddset(&action.sa_mask, kFatalSignals[i]);
+    }
+    sigaddset(&action.sa_mask, SIGTSTP);
+    for (int i = 0; i < kSignalCount; ++i) {
+      install(kFatalSignals[i], action, previous_[i]);
+    }
+    struct sigaction stop = action;
+    stop.sa_handler = on_stop_signal;
+    install(SIGTSTP, stop, previous_stop_);
+
+    g_key_mode = g_saved_mode;
+    g_key_mode.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    g_key_mode.c_iflag &= static_cast<tcflag_t>(~ICRNL);
+    g_key_mode.c_cc[VMIN] = 1;
+    g_key_mode.c_cc[VTIME] = 0;
+    g_mode_changed = 1;
+    active_ = tcsetattr(STDIN_FILENO, TCSANOW, &g_key_mode) == 0;
+  }
+
+  ~KeyModeGuard() {
+    restore_terminal();
+    g_mode_changed = 0;
+    sigaction(SIGTSTP, &previous_stop_, nullptr);
+    for (int i = 0; i < kSignalCount; ++i) {
+      sigaction(kFatalSignals[i], &previous_[i], nullptr);
+    }
+  }
+
+  KeyModeGuard(const KeyModeGuard&) = delete;
+  KeyModeGuard& operator=(const KeyModeGuard&) = delete;
+
+  bool active() const { return active_; }
+
+ private:
+  // A signal the caller chose to ignore (a background job) stays ignored.
+  static void install(int signal_number, const struct sigaction& action,
+                      struct sigaction& previous) {
+    sigaction(signal_number, nullptr, &previous);
+    if (previous.sa_handler != SIG_IGN) sigaction(signal_number, &action, nullptr);
+  }
+
+  struct sigaction previous_[kSignalCount] {};
+  struct sigaction previous_stop_ {};
+  bool active_ = false;
+};
+
+}  // namespace
+
+void wait_for_key(int key_code) {
+  if (!isatty(STDIN_FILENO)) return;
+  if (tcgetattr(STDIN_FILENO, &g_saved_mode) != 0) return;
+  KeyModeGuard guard;
+  if (!guard.active()) return;
+  for (;;) {
+    unsigned char key = 0;
+    const ssize_t count = read(STDIN_FILENO, &key, 1);
+    if (count == 1) {
+      if (key == key_code) return;
+      continue;
+    }
+    if (count < 0 && errno == EINTR) continue;
+    return;  // end of input or a failing terminal
+  }
+}
+
+std::string executable_dir() {
+  std::vector<char> buffer(256);
+  for (;;) {
+    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0) return {};
+    if (static_cast<std::size_t>(length) < buffer.size()) {
+      const std::string path(buffer.data(), static_cast<std::size_t>(length));
+      const std::size_t slash = path.rfind('/');
+      return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    }
+    if (buffer.size() >= 65536) return {};
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool remove_regular_file(const std::string& path) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0) return false;
+  if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) return false;
+  return unlink(path.c_str()) == 0;
+}
+
 }  // namespace xev::platform
