@@ -62,6 +62,9 @@ ErrorCode raise_error(ErrorCode code, const char* subject, const char* detail) {
   const char* second = detail != nullptr ? detail : "";
   // The bad-value message names the value first and the option second.
   if (code == ERR_BAD_VALUE) std::swap(first, second);
+  // Whatever the run has printed so far comes before the message, also when
+  // both streams end up in the same file.
+  std::fflush(stdout);
   if (const char* format = find_format(code)) {
     // Every format holds at most two text placeholders; surplus arguments
     // are ignored by printf.
