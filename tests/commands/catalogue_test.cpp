@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/pty.h"
 #include "support/sandbox.h"
 
 namespace xev::test {
@@ -316,6 +317,41 @@ TEST_F(CatalogueTest, PromptFollowsAFullLastPage) {
                             "\n"
                             "4K in 4 file(s), 237K free\n"
                             "60 directory entries free\n\n");
+}
+
+// On a terminal the listing stops at the prompt until Enter is pressed; the
+// "\r" then puts the next line over the prompt.
+TEST_F(CatalogueTest, PagerWaitsForEnterOnATerminal) {
+  Disk disk(box, "t.dsk");
+  for (int i = 0; i < 3; ++i) {
+    disk.put(i, file_entry(0, std::string("F") + static_cast<char>('1' + i), "", 1, {2 + i}));
+  }
+  disk.save();
+  const std::string prompt = "Press Enter to continue...";
+  PtySession session(box, {"t.dsk", "-cp", "2", "-c1", "-c"});
+  ASSERT_TRUE(session.read_until(prompt));
+  session.wait_until_idle();
+  const std::string first_page = std::string(kHeading1) +
+                                 " 0 F1               1    1K  --\n"
+                                 " 0 F2               1    1K  --\n" +
+                                 prompt;
+  ASSERT_GE(session.output().size(), first_page.size());
+  EXPECT_EQ(session.output().substr(session.output().size() - first_page.size()), first_page);
+
+  session.send("q \n");
+  session.wait_until_idle();
+  EXPECT_EQ(session.output().substr(session.output().size() - prompt.size()), prompt);
+
+  session.send("\r");
+  EXPECT_EQ(session.wait_exit(), 0);
+  const std::string rest = prompt + "\r 0 F3               1    1K  --\n"
+                                    "\n"
+                                    "3K in 3 file(s), 238K free\n"
+                                    "61 directory entries free\n\n";
+  const std::string& out = session.output();
+  ASSERT_GE(out.size(), rest.size());
+  EXPECT_EQ(out.substr(out.size() - rest.size()), rest);
+  EXPECT_TRUE(session.terminal_restored());
 }
 
 // The label line (with -tns) and the TNS-DOS hint (without it).
