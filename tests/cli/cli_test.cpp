@@ -119,5 +119,46 @@ TEST(DefinitionFile, MissingFileEndsTheRunWithStatus17) {
   EXPECT_FALSE(box.exists("games.dsk"));
 }
 
+TEST(RunSequence, CommandFailureLeavesTheStatusAtZero) {
+  Sandbox box;
+  box.write_ini(std::string("[dsk]\n") + kEightInchDefinition);
+  ASSERT_EQ(box.run({"games.dsk", "-f"}).status, 0);
+  const std::string formatted = box.read_file("games.dsk");
+
+  const CliResult result = box.run({"games.dsk", "-x", "NOPE.TXT"});
+  EXPECT_EQ(result.err, "File `NOPE.TXT` not found !!!\n");
+  EXPECT_EQ(result.status, 0);
+  // The heading ends in an empty line; the entry adds none for a command's
+  // own failure.
+  EXPECT_NE(result.out.substr(result.out.size() - 3), "\n\n\n");
+  EXPECT_FALSE(box.exists("NOPE.TXT"));
+  EXPECT_EQ(box.read_file("games.dsk"), formatted);
+}
+
+TEST(RunSequence, FailureBeforeTheCommandSetsTheStatus) {
+  Sandbox box;
+  box.write_ini(std::string("[dsk]\n") + kEightInchDefinition);
+  box.write_file("short.dsk", std::string(1000, '\xE5'));
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  } cases[] = {
+      {{"games.dsk", "-c"}, 2, "Can't open image `games.dsk` !!!\n"},
+      {{"short.dsk", "-c"}, 3, "Image `short.dsk` has bad size !!!\n"},
+      {{"games", "-c"}, 16, "Extension of the Image name `games` missing !!!\n"},
+      {{"games.img", "-c"}, 18, "Definition for Image type `img` missing !!!\n"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(describe(test.args));
+    const CliResult result = box.run(test.args);
+    EXPECT_EQ(result.out, std::string(kBanner) + "\n");
+    EXPECT_EQ(result.err, test.err);
+    EXPECT_EQ(result.status, test.status);
+  }
+  EXPECT_FALSE(box.exists("games.dsk"));
+  EXPECT_EQ(box.read_file("short.dsk"), std::string(1000, '\xE5'));
+}
+
 }  // namespace
 }  // namespace xev::test
