@@ -380,6 +380,8 @@ std::string& trim_left(std::string& text) {
   return text;
 }
 
-std::string& trim(std::string& text) { return trim_left(trim_right(text)); }
+std::string& trim(std::string& text) {
+  return trim_left(trim_right(text));
+}
 
 }  // namespace xev

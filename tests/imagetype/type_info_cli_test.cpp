@@ -59,8 +59,9 @@ TEST(TypeInfoCli, EightInchReport) {
 
 TEST(TypeInfoCli, ReportWithOffxAndIdentitySkew) {
   Sandbox box;
-  box.write_ini("[DSK]\r\nSPT=26\r\nXLT=0\r\nBLS=2\r\nEXM=1\r\nDSM=120\r\nDRM=63\r\n"
-                "OFFX=3\r\nOFF=2\r\n");
+  box.write_ini(
+      "[DSK]\r\nSPT=26\r\nXLT=0\r\nBLS=2\r\nEXM=1\r\nDSM=120\r\nDRM=63\r\n"
+      "OFFX=3\r\nOFF=2\r\n");
   const CliResult result = box.run({"A.DSK", "-iti"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
@@ -118,7 +119,8 @@ TEST(TypeInfoCli, NoExtensionBeforeTheDefinitionFile) {
 TEST(TypeInfoCli, MissingDefinitionFile) {
   Sandbox box;
   box.remove_ini();
-  expect_failure(box.run({"dummy.dsk", "-iti"}), 17, "Config file `xev.ini` missing !!!\n");
+  expect_failure(box.run({"dummy.dsk", "-iti"}), 17,
+                 "Config file `xev.ini` missing !!!\n");
 }
 
 TEST(TypeInfoCli, MissingSection) {
@@ -136,12 +138,15 @@ TEST(TypeInfoCli, BadDefinitions) {
   } cases[] = {
       {"XLT before SPT", "[dsk]\nXLT=0\nSPT=26\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n"},
       {"lower-case key", "[dsk]\nspt=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n"},
-      {"rejected line before completion", "[dsk]\nSPT=26\nXLT=1,2\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n"},
+      {"rejected line before completion",
+       "[dsk]\nSPT=26\nXLT=1,2\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n"},
       {"line without =", "[dsk]\n" + eight + "BLS 1\n"},
       {"empty value", "[dsk]\n" + eight + "DSM=\n"},
-      {"OFF=0 with comment", "[dsk]\nSPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=0 ; none\n"},
+      {"OFF=0 with comment",
+       "[dsk]\nSPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=0 ; none\n"},
       {"SPT changed after XLT", "[dsk]\n" + eight + "SPT=13\n"},
-      {"over 1 GiB", "[dsk]\nSPT=128\nXLT=0\nBLS=16\nEXM=15\nDSM=65535\nDRM=511\nOFF=1\n"},
+      {"over 1 GiB",
+       "[dsk]\nSPT=128\nXLT=0\nBLS=16\nEXM=15\nDSM=65535\nDRM=511\nOFF=1\n"},
       {"blanks inside brackets", "[ dsk ]\n" + eight + "[dsk]\n"},
       {"comment after header", "[dsk] ; 8 inch\n" + eight + "[dsk]\n"},
   };
@@ -163,10 +168,12 @@ TEST(TypeInfoCli, AcceptedVariants) {
       {"rejected line after completion",
        std::string("[dsk]\n") + kEightInchDefinition + "XLT=2,1\nnot even a key\n"},
       {"comment after a number",
-       "[dsk]\nSPT=26 ; sectors\nXLT=1,7,13,19,25,5,11,17,23,3,9,15,21,2,8,14,20,26,6,12,18,"
+       "[dsk]\nSPT=26 ; "
+       "sectors\nXLT=1,7,13,19,25,5,11,17,23,3,9,15,21,2,8,14,20,26,6,12,18,"
        "24,4,10,16,22\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n"},
       {"other sections and comments",
-       std::string("; types\n[cpm]\nSPT\n[dsk]\n; 8 inch\n\n") + kEightInchDefinition + "[x]\nbad\n"},
+       std::string("; types\n[cpm]\nSPT\n[dsk]\n; 8 inch\n\n") + kEightInchDefinition +
+           "[x]\nbad\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -200,7 +207,8 @@ TEST(TypeInfoCli, ShippedDefinitionFile) {
   std::istringstream lines(box.read_file("xev.ini"));
   std::string line;
   while (std::getline(lines, line)) {
-    if (!line.empty() && line.front() == '[') sections.insert(line.substr(1, line.find(']') - 1));
+    if (!line.empty() && line.front() == '[')
+      sections.insert(line.substr(1, line.find(']') - 1));
   }
   EXPECT_GE(sections.size(), 11u);
   for (const std::string& type : sections) {
@@ -214,8 +222,9 @@ TEST(TypeInfoCli, ShippedDefinitionFile) {
     EXPECT_EQ(sections.count(format.extension), 1u);
     const CliResult result = box.run({std::string("dummy.") + format.extension, "-iti"});
     const std::string size = std::to_string(format.image_size);
-    EXPECT_EQ(report_line(result.out, "  Total Disk Size:").substr(0, 19 + size.size() + 6),
-              "  Total Disk Size: " + size + " Bytes");
+    EXPECT_EQ(
+        report_line(result.out, "  Total Disk Size:").substr(0, 19 + size.size() + 6),
+        "  Total Disk Size: " + size + " Bytes");
     EXPECT_EQ(report_line(result.out, "  System Size:"),
               "  System Size: " + std::to_string(format.system_size) + " Bytes");
     EXPECT_EQ(report_line(result.out, "  XLT=") != "  XLT=0", format.skewed);

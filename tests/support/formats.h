@@ -21,8 +21,8 @@ struct InteropFormat {
 inline constexpr InteropFormat kInteropFormats[] = {
     {"dsk", "ibm-3740", 256256, true, false, 6656},
     {"cps", "cpcsys", 184320, false, false, 9216},  // os 3
-    {"cpd", "cpcdata", 184320, false, false, 0},  // os 3
-    {"pcw", "pcw", 184320, false, false, 4608},  // os 3
+    {"cpd", "cpcdata", 184320, false, false, 0},    // os 3
+    {"pcw", "pcw", 184320, false, false, 4608},     // os 3
     {"osb", "osborne1", 204800, false, false, 15360},
     {"mbe", "microbee40", 409600, true, false, 10240},
     {"a2d", "apple-do", 143360, true, false, 12288},
