@@ -21,10 +21,14 @@ constexpr int kNameWidth = 8;
 constexpr int kTypeWidth = 3;
 constexpr std::size_t kMaxNameText = 12;
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Characters a user may not type into a CP/M name.
-bool is_reserved_char(char c) { return std::strchr("<>.,;:=[]%|()/\\\"", c) != nullptr && c != '\0'; }
+bool is_reserved_char(char c) {
+  return std::strchr("<>.,;:=[]%|()/\\\"", c) != nullptr && c != '\0';
+}
 
 bool is_free_entry(const RunState& state, const std::uint8_t* entry) {
   if (entry[kUserByte] != kFreeMark) return false;
@@ -39,16 +43,17 @@ bool is_first_entry(const RunState& state, const std::uint8_t* entry) {
 // Reads (`writing` false) or writes the directory records, unit by unit.
 ErrorCode transfer_directory(RunState& state, bool writing) {
   const int units = directory_au_count(state);
-  const std::size_t needed =
-      static_cast<std::size_t>(units) * static_cast<std::size_t>(state.records_per_au) * kRecordSize;
+  const std::size_t needed = static_cast<std::size_t>(units) *
+                             static_cast<std::size_t>(state.records_per_au) * kRecordSize;
   if (state.directory.size() < needed) return raise_error(ERR_FATAL);
   for (int au = 0; au < units; ++au) {
     for (int record = 0; record < state.records_per_au; ++record) {
       int track = 0;
       int sector = 0;
       if (!locate_record(state, au, record, track, sector)) return raise_error(ERR_FATAL);
-      std::uint8_t* data = state.directory.data() +
-                           (static_cast<std::size_t>(au) * state.records_per_au + record) * kRecordSize;
+      std::uint8_t* data =
+          state.directory.data() +
+          (static_cast<std::size_t>(au) * state.records_per_au + record) * kRecordSize;
       const ErrorCode code = writing ? write_record(state, data, track, sector)
                                      : read_record(state, data, track, sector);
       if (code != ERR_OK) return code;
@@ -110,7 +115,9 @@ ErrorCode load_directory(RunState& state) {
   return ERR_OK;
 }
 
-ErrorCode save_directory(RunState& state) { return transfer_directory(state, true); }
+ErrorCode save_directory(RunState& state) {
+  return transfer_directory(state, true);
+}
 
 const char* pad_name_field(char* field, const char* text, int width) {
   for (int i = 0; i < width; ++i) {
@@ -208,7 +215,8 @@ bool set_au_bit(RunState& state, int au, bool used) {
   if (au < 0 || au >= state.au_count) return false;
   std::uint8_t& byte = state.alloc_map[static_cast<std::size_t>(au / 8)];
   const auto bit = static_cast<std::uint8_t>(0x80 >> (au % 8));
-  byte = used ? static_cast<std::uint8_t>(byte | bit) : static_cast<std::uint8_t>(byte & ~bit);
+  byte = used ? static_cast<std::uint8_t>(byte | bit)
+              : static_cast<std::uint8_t>(byte & ~bit);
   return true;
 }
 
@@ -264,7 +272,8 @@ int find_entry_from(const RunState& state, const ExtentKey& key, int from) {
 
 int file_records(const RunState& state, const ExtentKey& key) {
   int records = 0;
-  for (int i = find_entry_from(state, key, 0); i >= 0; i = find_entry_from(state, key, i + 1)) {
+  for (int i = find_entry_from(state, key, 0); i >= 0;
+       i = find_entry_from(state, key, i + 1)) {
     const std::uint8_t* entry = state.entry(i);
     const int extent = (entry[kS2Byte] & 0x7F) * 32 + (entry[kExByte] & 0x1F);
     records = extent * 128 + entry[kRcByte];

@@ -32,7 +32,8 @@ ErrorCode write_image_record(RunState& state, std::int64_t offset) {
 void move_entry(RunState& state, int from, int to) {
   if (from <= to) return;
   std::uint8_t* base = state.directory.data();
-  std::rotate(base + to * kEntrySize, base + from * kEntrySize, base + (from + 1) * kEntrySize);
+  std::rotate(base + to * kEntrySize, base + from * kEntrySize,
+              base + (from + 1) * kEntrySize);
 }
 
 }  // namespace
@@ -47,14 +48,15 @@ ErrorCode format_image(RunState& state, bool with_signature) {
   }
   if (with_signature) {
     std::memset(record, 0, kRecordSize);
-    std::snprintf(reinterpret_cast<char*>(record), kRecordSize, "%s v%d.%d %s", kProductText,
-                  kVersionMajor, kVersionMinor, kMakerText);
-    if (const ErrorCode code =
-            write_image_record(state, static_cast<std::int64_t>(state.image_size) - kRecordSize)) {
+    std::snprintf(reinterpret_cast<char*>(record), kRecordSize, "%s v%d.%d %s",
+                  kProductText, kVersionMajor, kVersionMinor, kMakerText);
+    if (const ErrorCode code = write_image_record(
+            state, static_cast<std::int64_t>(state.image_size) - kRecordSize)) {
       return code;
     }
   }
-  if (state.cmd_full_format) std::printf("Image '%s' was formated.\n", state.image_name.c_str());
+  if (state.cmd_full_format)
+    std::printf("Image '%s' was formated.\n", state.image_name.c_str());
   return ERR_OK;
 }
 
@@ -114,7 +116,8 @@ ErrorCode write_tns_label(RunState& state) {
   std::memset(entry, 0, kEntrySize);
   entry[0] = kFreeMark;
   std::memset(entry + 1, ' ', kLabelLength);
-  std::memcpy(entry + 1, state.tns_label.data(), std::min(state.tns_label.size(), kLabelLength));
+  std::memcpy(entry + 1, state.tns_label.data(),
+              std::min(state.tns_label.size(), kLabelLength));
   entry[kMarkByte] = TNS_LABEL_MARK;
   return ERR_OK;
 }
@@ -122,7 +125,8 @@ ErrorCode write_tns_label(RunState& state) {
 ErrorCode store_tns_map(RunState& state) {
   if (state.dir_entry_count > 0) {
     const std::uint8_t* first = state.entry(0);
-    if (first[0] != kFreeMark && first[kMarkByte] != TNS_LABEL_MARK) write_tns_label(state);
+    if (first[0] != kFreeMark && first[kMarkByte] != TNS_LABEL_MARK)
+      write_tns_label(state);
   }
 
   const int map_bytes = state.map_bytes;

@@ -13,7 +13,9 @@ namespace {
 
 // A path of more than this many characters cannot be opened; it is refused
 // before the file system is asked, exactly as a failed open.
-bool path_fits(const std::string& path) { return path.size() <= kMaxJoinedPath; }
+bool path_fits(const std::string& path) {
+  return path.size() <= kMaxJoinedPath;
+}
 
 bool is_directory(const std::string& path) {
   std::error_code error;
@@ -42,8 +44,8 @@ ErrorCode fill_new_image(RunState& state) {
   const std::int64_t total = state.image_size;
   bool ok = seek_stream(file, 0);
   for (std::int64_t written = 0; ok && written < total;) {
-    const auto block = static_cast<std::size_t>(
-        std::min<std::int64_t>(total - written, static_cast<std::int64_t>(state.io_buffer.size())));
+    const auto block = static_cast<std::size_t>(std::min<std::int64_t>(
+        total - written, static_cast<std::int64_t>(state.io_buffer.size())));
     ok = std::fwrite(state.io_buffer.data(), 1, block, file) == block;
     written += static_cast<std::int64_t>(block);
   }
@@ -113,11 +115,14 @@ ErrorCode open_image(RunState& state) {
     if (const ErrorCode code = fill_new_image(state)) return code;
     length = stream_length(state.image_file.get());
   }
-  if (length != state.image_size) return raise_error(ERR_IMAGE_SIZE, state.image_name.c_str());
+  if (length != state.image_size)
+    return raise_error(ERR_IMAGE_SIZE, state.image_name.c_str());
   return ERR_OK;
 }
 
-void close_image(RunState& state) { state.image_file.reset(); }
+void close_image(RunState& state) {
+  state.image_file.reset();
+}
 
 bool locate_record(const RunState& state, int au, int record, int& track, int& sector) {
   if (au < 0 || au >= state.au_count || record < 0 || record >= state.records_per_au ||
@@ -147,7 +152,8 @@ ErrorCode write_record(RunState& state, const std::uint8_t* buffer, int track,
   const std::int64_t offset = record_offset(state, track, sector);
   // The flush makes a failing write show here, not unnoticed at the close.
   if (offset < 0 || !seek_stream(file, offset) ||
-      std::fwrite(buffer, 1, kRecordSize, file) != static_cast<std::size_t>(kRecordSize) ||
+      std::fwrite(buffer, 1, kRecordSize, file) !=
+          static_cast<std::size_t>(kRecordSize) ||
       std::fflush(file) != 0) {
     return raise_error(ERR_IMAGE_WRITE, state.image_name.c_str());
   }
@@ -185,6 +191,8 @@ ErrorCode open_host_file(RunState& state, bool for_writing) {
   return ERR_OK;
 }
 
-void close_host_file(RunState& state) { state.host_file.reset(); }
+void close_host_file(RunState& state) {
+  state.host_file.reset();
+}
 
 }  // namespace xev

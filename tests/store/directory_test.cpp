@@ -26,8 +26,7 @@ bool bit(const RunState& state, int au) {
 
 // A state whose in-memory directory is written to a fresh image, so that
 // load_directory reads it back through the skew table.
-std::unique_ptr<RunState> image_with(const char* definition,
-                                     void (*fill)(RunState&)) {
+std::unique_ptr<RunState> image_with(const char* definition, void (*fill)(RunState&)) {
   auto state = make_state(definition);
   attach_image(*state);
   clear_entries(*state);
@@ -69,8 +68,9 @@ TEST(LoadDirectory, ReadsAndWritesRecordsThroughTheSkew) {
   auto state = make_state(kEightInchDefinition);
   attach_image(*state);
   std::string bytes = image_bytes(*state);
-  const std::string entry = std::string("\x03", 1) + "FILE    TXT" + std::string(3, '\0') +
-                            "\x01" + "\x09" + std::string(15, '\0');
+  const std::string entry = std::string("\x03", 1) + "FILE    TXT" +
+                            std::string(3, '\0') + "\x01" + "\x09" +
+                            std::string(15, '\0');
   std::FILE* file = state->image_file.get();
   ASSERT_TRUE(seek_stream(file, 7424 + 32));
   ASSERT_EQ(std::fwrite(entry.data(), 1, entry.size(), file), entry.size());
@@ -115,57 +115,87 @@ TEST_P(CorruptEntries, ReportsAndMarks) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, CorruptEntries,
     testing::Values(
-        CorruptCase{"user_32",
-                    [](RunState& s) { put_entry(s, 3, 0x20, "FILE    TXT", 0, 0, 1, {10}); },
-                    false, ERR_CORRUPT_ENTRY,
-                    "Corrupted directory entry `FILE.TXT` (invalid user number: 32) !!!\n", "",
-                    {}},
-        CorruptCase{"user_negative",
-                    [](RunState& s) { put_entry(s, 3, 0xF0, "FILE    TXT", 0, 0, 1, {10}); },
-                    false, ERR_CORRUPT_ENTRY,
-                    "Corrupted directory entry `FILE.TXT` (invalid user number: -16) !!!\n", "",
-                    {}},
+        CorruptCase{
+            "user_32",
+            [](RunState& s) { put_entry(s, 3, 0x20, "FILE    TXT", 0, 0, 1, {10}); },
+            false,
+            ERR_CORRUPT_ENTRY,
+            "Corrupted directory entry `FILE.TXT` (invalid user number: 32) !!!\n",
+            "",
+            {}},
+        CorruptCase{
+            "user_negative",
+            [](RunState& s) { put_entry(s, 3, 0xF0, "FILE    TXT", 0, 0, 1, {10}); },
+            false,
+            ERR_CORRUPT_ENTRY,
+            "Corrupted directory entry `FILE.TXT` (invalid user number: -16) !!!\n",
+            "",
+            {}},
         CorruptCase{"bad_name",
-                    [](RunState& s) { put_entry(s, 0, 0, "FI?E    TXT", 0, 0, 1, {10}); }, false,
-                    ERR_CORRUPT_ENTRY, "Corrupted directory entry `FI?E.TXT` (bad file name) !!!\n",
-                    "", {}},
+                    [](RunState& s) { put_entry(s, 0, 0, "FI?E    TXT", 0, 0, 1, {10}); },
+                    false,
+                    ERR_CORRUPT_ENTRY,
+                    "Corrupted directory entry `FI?E.TXT` (bad file name) !!!\n",
+                    "",
+                    {}},
         CorruptCase{"unit_past_the_end",
-                    [](RunState& s) { put_entry(s, 0, 0, "FILE    TXT", 0, 0, 3, {10, 243}); },
-                    false, ERR_CORRUPT_ENTRY,
-                    "Corrupted directory entry `FILE.TXT` (invalid AU number: 243) !!!\n", "", {}},
+                    [](RunState& s) {
+                      put_entry(s, 0, 0, "FILE    TXT", 0, 0, 3, {10, 243});
+                    },
+                    false,
+                    ERR_CORRUPT_ENTRY,
+                    "Corrupted directory entry `FILE.TXT` (invalid AU number: 243) !!!\n",
+                    "",
+                    {}},
         // Without -iide the first fault ends the load; the later entry is not looked at.
         CorruptCase{"stops_at_first",
                     [](RunState& s) {
                       put_entry(s, 0, 0x20, "ONE        ", 0, 0, 1, {10});
                       put_entry(s, 1, 0x21, "TWO        ", 0, 0, 1, {11});
                     },
-                    false, ERR_CORRUPT_ENTRY,
-                    "Corrupted directory entry `ONE` (invalid user number: 32) !!!\n", "", {}},
+                    false,
+                    ERR_CORRUPT_ENTRY,
+                    "Corrupted directory entry `ONE` (invalid user number: 32) !!!\n",
+                    "",
+                    {}},
         // With -iide every test of every entry reports, the good pointers still count.
-        CorruptCase{"ignored_all_reported",
-                    [](RunState& s) {
-                      put_entry(s, 0, 0x20, "BAD?    COM", 0, 0, 3, {10, 243, 11});
-                      put_entry(s, 2, 0x00, "GOOD    COM", 0, 0, 3, {12});
-                      put_entry(s, 5, 0xFF, "WORSE   COM", 0, 0, 3, {250, 13});
-                    },
-                    true, ERR_OK,
-                    "Corrupted directory entry `BAD?.COM` (invalid user number: 32) !!!\n"
-                    "Corrupted directory entry `BAD?.COM` (bad file name) !!!\n"
-                    "Corrupted directory entry `BAD?.COM` (invalid AU number: 243) !!!\n"
-                    "Corrupted directory entry `WORSE.COM` (invalid user number: -1) !!!\n"
-                    "Corrupted directory entry `WORSE.COM` (invalid AU number: 250) !!!\n",
-                    "\n", {10, 11, 12, 13}},
+        CorruptCase{
+            "ignored_all_reported",
+            [](RunState& s) {
+              put_entry(s, 0, 0x20, "BAD?    COM", 0, 0, 3, {10, 243, 11});
+              put_entry(s, 2, 0x00, "GOOD    COM", 0, 0, 3, {12});
+              put_entry(s, 5, 0xFF, "WORSE   COM", 0, 0, 3, {250, 13});
+            },
+            true,
+            ERR_OK,
+            "Corrupted directory entry `BAD?.COM` (invalid user number: 32) !!!\n"
+            "Corrupted directory entry `BAD?.COM` (bad file name) !!!\n"
+            "Corrupted directory entry `BAD?.COM` (invalid AU number: 243) !!!\n"
+            "Corrupted directory entry `WORSE.COM` (invalid user number: -1) !!!\n"
+            "Corrupted directory entry `WORSE.COM` (invalid AU number: 250) !!!\n",
+            "\n",
+            {10, 11, 12, 13}},
         CorruptCase{"ignored_but_clean",
-                    [](RunState& s) { put_entry(s, 0, 0, "GOOD    COM", 0, 0, 3, {12}); }, true,
-                    ERR_OK, "", "", {12}},
+                    [](RunState& s) { put_entry(s, 0, 0, "GOOD    COM", 0, 0, 3, {12}); },
+                    true,
+                    ERR_OK,
+                    "",
+                    "",
+                    {12}},
         // The first 0 ends an entry's list; units named twice are accepted.
         CorruptCase{"pointer_list_ends_at_zero",
                     [](RunState& s) {
                       put_entry(s, 0, 0, "A          ", 0, 0, 3, {5, 0, 7, 250});
                       put_entry(s, 1, 1, "B          ", 0, 0, 3, {5, 1});
                     },
-                    false, ERR_OK, "", "", {5}}),
-    [](const testing::TestParamInfo<CorruptCase>& info) { return std::string(info.param.what); });
+                    false,
+                    ERR_OK,
+                    "",
+                    "",
+                    {5}}),
+    [](const testing::TestParamInfo<CorruptCase>& info) {
+      return std::string(info.param.what);
+    });
 
 TEST(LoadDirectory, SixteenBitPointers) {
   auto state = make_state(kWideDefinition);
@@ -184,7 +214,8 @@ TEST(LoadDirectory, SixteenBitPointers) {
   ASSERT_EQ(save_directory(*state), ERR_OK);
   const LoadResult result = load(*state);
   EXPECT_EQ(result.code, ERR_CORRUPT_ENTRY);
-  EXPECT_EQ(result.io.err, "Corrupted directory entry `WIDE.BAD` (invalid AU number: 300) !!!\n");
+  EXPECT_EQ(result.io.err,
+            "Corrupted directory entry `WIDE.BAD` (invalid AU number: 300) !!!\n");
 }
 
 TEST(EntryPointers, BothWidthsRoundTrip) {
@@ -285,14 +316,10 @@ TEST(ParseCpmName, DirectoryNames) {
     const char* text;
     bool accepted;
   } cases[] = {
-      {" .COM", true},       // blank name, as load_entry_name shows it
-      {"A<B>.[X]", true},    // characters the user may not type
-      {"A,B;C=D.%|", true},
-      {"FI?E.TXT", false},
-      {"FILE.T*", false},
-      {"A B.COM", false},
-      {"AB.C D", true},
-      {"ABCDEFGHIJKLM", false},
+      {" .COM", true},     // blank name, as load_entry_name shows it
+      {"A<B>.[X]", true},  // characters the user may not type
+      {"A,B;C=D.%|", true}, {"FI?E.TXT", false}, {"FILE.T*", false},
+      {"A B.COM", false},   {"AB.C D", true},    {"ABCDEFGHIJKLM", false},
   };
   auto state = make_state(kEightInchDefinition);
   for (const auto& c : cases) {
@@ -324,12 +351,31 @@ TEST(LoadEntryName, DisplayNamesAndAttributes) {
       {"\x00        COM", " .COM", false, false},
       {"\x00           ", " ", false, false},
       {"\x00name    txt", "NAME.TXT", false, false},
-      {"\x00" "A\xA0" "B     T  ", "A B.T", false, false},  // 0xA0 is no end of name
-      {"\x00" "ABCDEFGH" "\xD4\xD8T", "ABCDEFGH.TXT", true, true},
-      {"\x00" "X       " "C\xCFM", "X.COM", false, true},
-      {"\x00" "X       " "CO\xCD", "X.COM", false, false},  // byte 11's bit means nothing
-      {"\x00" "X       " "\xA0" "AB", "X", true, false},  // blank type despite the bit
-      {"\x00" "X       " "A B", "X.A", false, false},
+      {"\x00"
+       "A\xA0"
+       "B     T  ",
+       "A B.T", false, false},  // 0xA0 is no end of name
+      {"\x00"
+       "ABCDEFGH"
+       "\xD4\xD8T",
+       "ABCDEFGH.TXT", true, true},
+      {"\x00"
+       "X       "
+       "C\xCFM",
+       "X.COM", false, true},
+      {"\x00"
+       "X       "
+       "CO\xCD",
+       "X.COM", false, false},  // byte 11's bit means nothing
+      {"\x00"
+       "X       "
+       "\xA0"
+       "AB",
+       "X", true, false},  // blank type despite the bit
+      {"\x00"
+       "X       "
+       "A B",
+       "X.A", false, false},
   };
   auto state = make_state(kEightInchDefinition);
   for (const auto& c : cases) {
@@ -385,7 +431,8 @@ std::vector<int> search_all(RunState& state, const char* mask11) {
   FcbName mask{};
   std::memcpy(mask.data(), mask11, 11);
   std::vector<int> found;
-  for (int i = search_first(state, mask); i >= 0; i = search_next(state)) found.push_back(i);
+  for (int i = search_first(state, mask); i >= 0; i = search_next(state))
+    found.push_back(i);
   EXPECT_EQ(state.search_pos, state.dir_entry_count);
   return found;
 }
@@ -398,7 +445,7 @@ TEST(Search, FindsEachFileOnceThroughItsFirstEntry) {
   put_entry(*state, 2, 0, "BIG     DAT", 0, 0, 0x80, {12});
   put_entry(*state, 3, 0, "BIG     DAT", 0, 1, 0x80, {13});  // S2 = 1
   put_entry(*state, 4, 0, "BIG     DAT", 1, 0, 0x80, {14});  // EX beyond the entry
-  put_entry(*state, 5, 2, "one     com", 0, 0, 1, {15});    // stored in lower case
+  put_entry(*state, 5, 2, "one     com", 0, 0, 1, {15});     // stored in lower case
   put_entry(*state, 6, 0, "RO      \xC3OM", 0, 0, 1, {16});  // read-only
   state->entry(7)[0] = kFreeMark;
   std::memcpy(state->entry(7) + 1, "ONE     COM", 11);  // an erased file

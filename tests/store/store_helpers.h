@@ -37,7 +37,8 @@ class TempDir {
  public:
   TempDir() {
     const char* base = std::getenv("TMPDIR");
-    std::string templ = std::string(base != nullptr ? base : "/tmp") + "/xev-store-XXXXXX";
+    std::string templ =
+        std::string(base != nullptr ? base : "/tmp") + "/xev-store-XXXXXX";
     if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     dir_ = templ + "/";
   }
@@ -111,6 +112,14 @@ Captured capture(Call&& call) {
   Captured result;
   result.out = testing::internal::GetCapturedStdout();
   result.err = testing::internal::GetCapturedStderr();
+  return result;
+}
+
+// The result of a call whose output does not matter to the test.
+template <typename Call>
+auto quietly(Call&& call) {
+  decltype(call()) result{};
+  capture([&] { result = call(); });
   return result;
 }
 
