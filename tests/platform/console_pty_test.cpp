@@ -58,5 +58,21 @@ TEST(ConsolePty, QuitDuringTheWaitRestoresTheTerminal) {
   EXPECT_TRUE(session.terminal_restored());
 }
 
+TEST(ConsolePty, SuspendKeyLeavesTheWaitUsable) {
+  Sandbox box;
+  PtySession session(box, {});
+  ASSERT_TRUE(session.read_until(kUsagePause));
+  session.wait_until_idle();
+  // Ctrl-Z: the process group of this session has no shell to stop for, so
+  // the stop itself is dropped; the wait must take up its key mode again.
+  session.send("\x1a");
+  session.wait_until_idle();
+  EXPECT_FALSE(session.terminal_restored());
+  session.send("\n\r");
+  EXPECT_EQ(session.wait_exit(), 0);
+  EXPECT_EQ(session.output(), kUpToPause + kUsageTail);
+  EXPECT_TRUE(session.terminal_restored());
+}
+
 }  // namespace
 }  // namespace xev::test
