@@ -147,7 +147,7 @@ TEST_F(TypeDumpTest, RefusedNameIsAnError) {
 std::string lines(int from, int to) {
   std::string text;
   for (int i = from; i <= to; ++i) {
-    char line[16];
+    char line[32];
     std::snprintf(line, sizeof line, "line %03d.\n", i);
     text += line;
   }
