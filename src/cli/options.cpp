@@ -302,12 +302,13 @@ ErrorCode read_program_path(RunState& state, const char* argv0) {
   std::string dir;
   std::string name;
   split_path(argv0, dir, name);
+  if (dir.empty()) dir = platform::executable_dir();
+  const std::string program = dir + name;  // as named in a refusal
   if (const std::size_t point = name.rfind('.'); point != std::string::npos) {
     name.erase(point);
   }
-  if (dir.empty()) dir = platform::executable_dir();
   if (!fits_field(dir, kTextCapacity) || !fits_field(name, kTextCapacity)) {
-    return raise_error(ERR_BAD_VALUE, kProgramOption, argv0);
+    return raise_error(ERR_BAD_VALUE, kProgramOption, program.c_str());
   }
   state.exe_dir = std::move(dir);
   state.exe_name = std::move(name);

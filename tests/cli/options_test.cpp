@@ -316,6 +316,7 @@ TEST(ParseOptions, RefusesTextsLongerThanTheirFields) {
       {{"xev", "a.dsk", "-a", "X", "-afn", name255}, ERR_OK, ""},
       {{std::string(255, 'p') + "/xev", "a.dsk", "-c"}, ERR_BAD_VALUE, "xev"},
       {{"/bin/" + name256, "a.dsk", "-c"}, ERR_BAD_VALUE, "xev"},
+      {{"/bin/" + name255 + ".exe", "a.dsk", "-c"}, ERR_OK, ""},  // stored without ".exe"
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(describe(test.words).substr(0, 80));
