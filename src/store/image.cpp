@@ -108,6 +108,9 @@ ErrorCode open_image(RunState& state) {
 
   state.image_file = open_file(path, opens_read_only(state) ? "rb" : "r+b");
   if (!state.image_file) return raise_error(open_failure, state.image_name.c_str());
+  // Every access is one positioned record or block: a stream buffer would only
+  // add copies and hide a failing write until the close.
+  std::setvbuf(state.image_file.get(), nullptr, _IONBF, 0);
 
   std::int64_t length = stream_length(state.image_file.get());
   if (creatable && length == 0) {
