@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "store/format.h"
 #include "store/image.h"
 
 namespace xev {
@@ -15,6 +16,7 @@ constexpr int kUserByte = 0;
 constexpr int kExByte = 12;
 constexpr int kS2Byte = 14;
 constexpr int kRcByte = 15;
+constexpr int kTnsMarkByte = 15;  // the RC byte of a free entry
 constexpr int kPointerBase = 16;
 constexpr int kMaxUser = 31;
 constexpr int kNameWidth = 8;
@@ -32,7 +34,8 @@ bool is_reserved_char(char c) {
 
 bool is_free_entry(const RunState& state, const std::uint8_t* entry) {
   if (entry[kUserByte] != kFreeMark) return false;
-  return !state.opt_tns || entry[kRcByte] < 0xFE;
+  // TNS-DOS label and map entries look free to CP/M but are not.
+  return !state.opt_tns || entry[kTnsMarkByte] < TNS_MAP_MARK;
 }
 
 bool is_first_entry(const RunState& state, const std::uint8_t* entry) {

@@ -1,4 +1,7 @@
 // The image file and its record addressing, and the host file stream.
+#ifndef _WIN32
+#define _FILE_OFFSET_BITS 64  // 64-bit fseeko/ftello on 32-bit systems too
+#endif
 #include "store/image.h"
 
 #include <algorithm>
