@@ -218,23 +218,6 @@ TEST(LoadDirectory, SixteenBitPointers) {
             "Corrupted directory entry `WIDE.BAD` (invalid AU number: 300) !!!\n");
 }
 
-TEST(EntryPointers, BothWidthsRoundTrip) {
-  auto narrow = make_state(kEightInchDefinition);
-  std::uint8_t entry[kEntrySize] = {};
-  set_entry_pointer(*narrow, entry, 15, 242);
-  EXPECT_EQ(entry[31], 242);
-  EXPECT_EQ(entry_pointer(*narrow, entry, 15), 242);
-
-  auto wide = make_state(kWideDefinition);
-  std::uint8_t wide_entry[kEntrySize] = {};
-  set_entry_pointer(*wide, wide_entry, 3, 0x1234);
-  EXPECT_EQ(wide_entry[22], 0x34);
-  EXPECT_EQ(wide_entry[23], 0x12);
-  EXPECT_EQ(entry_pointer(*wide, wide_entry, 3), 0x1234);
-  set_entry_pointer(*wide, wide_entry, 7, 0xFFFF);
-  EXPECT_EQ(entry_pointer(*wide, wide_entry, 7), 0xFFFF);
-}
-
 // ---- allocation map -------------------------------------------------------
 
 TEST(AllocationMap, BitsQueriesAndBounds) {
@@ -327,18 +310,6 @@ TEST(ParseCpmName, DirectoryNames) {
   }
 }
 
-TEST(PadNameField, FillsBlanksAndExpandsTheStar) {
-  char field[9];
-  EXPECT_STREQ(pad_name_field(field, "AB", 8), "");
-  EXPECT_STREQ(field, "AB      ");
-  EXPECT_STREQ(pad_name_field(field, "A*XY", 8), "*XY");
-  EXPECT_STREQ(field, "A???????");
-  EXPECT_STREQ(pad_name_field(field, "ABCDEFGHIJ", 3), "DEFGHIJ");
-  EXPECT_STREQ(field, "ABC");
-  EXPECT_EQ(pad_name_field(field, nullptr, 3), nullptr);
-  EXPECT_STREQ(field, "   ");
-}
-
 TEST(LoadEntryName, DisplayNamesAndAttributes) {
   const struct {
     const char* bytes;  // user byte then 11 name and type bytes
@@ -416,15 +387,6 @@ TEST(FileRecords, LastEntryInDirectoryOrderCounts) {
   EXPECT_EQ(find_entry_from(*state, key, 3), 4);
   EXPECT_EQ(find_entry_from(*state, key, 7), -1);
   EXPECT_EQ(find_entry_from(*state, other, 0), -1);
-}
-
-TEST(ExtentKey, IsTheFirstTwelveBytesWithAttributes) {
-  auto state = make_state(kEightInchDefinition);
-  put_entry(*state, 0, 3, "NAME    \xD4XT", 5, 0, 1);
-  const ExtentKey key = extent_key_of(*state, 0);
-  EXPECT_EQ(std::string(key.begin(), key.end()), std::string("\x03NAME    \xD4XT"));
-  put_entry(*state, 1, 3, "NAME    TXT", 5, 0, 1);  // same name, no attribute
-  EXPECT_EQ(find_entry_from(*state, key, 1), -1);
 }
 
 std::vector<int> search_all(RunState& state, const char* mask11) {

@@ -81,18 +81,6 @@ TEST(FullFormat, NoStartRecordWithoutSystemArea) {
   EXPECT_EQ(image.substr(image.size() - 128), signature_record());
 }
 
-TEST(FullFormat, SignatureAndMessageAreOptional) {
-  auto state = make_state(kOffxDefinition);
-  attach_image(*state);
-  ErrorCode code = ERR_FATAL;
-  const Captured io = capture([&] { code = format_image(*state, false); });
-  EXPECT_EQ(code, ERR_OK);
-  EXPECT_EQ(io.out, "");  // only a full format announces itself
-  std::string expected(static_cast<std::size_t>(state->image_size), '\xE5');
-  expected[0] = '\xC9';
-  EXPECT_EQ(image_bytes(*state), expected);
-}
-
 TEST(FullFormat, WriteFailureIsReported) {
   auto state = make_state(kEightInchDefinition);
   state->image_file.reset(std::fopen("/dev/full", "r+b"));
@@ -301,21 +289,6 @@ TEST(TnsMap, FullDirectoryIsReported) {
   const Captured label_io = capture([&] { code = write_tns_label(*state); });
   EXPECT_EQ(code, ERR_DIRECTORY_FULL);
   EXPECT_EQ(label_io.err, "Directory full !!!\n");
-}
-
-TEST(FindTnsEntry, MarkFirstThenPlainFreeEntry) {
-  auto state = make_state(kEightInchDefinition);
-  clear_entries(*state);
-  put_entry(*state, 0, 0, "A          ", 0, 0, 1);
-  state->entry(2)[15] = TNS_MAP_MARK;
-  state->entry(6)[15] = TNS_LABEL_MARK;
-  EXPECT_EQ(find_tns_entry(*state, TNS_LABEL_MARK, 0), 6);
-  EXPECT_EQ(find_tns_entry(*state, TNS_MAP_MARK, 0), 2);
-  EXPECT_EQ(find_tns_entry(*state, TNS_MAP_MARK, 3), 3);  // plain free entry
-  EXPECT_EQ(find_tns_entry(*state, TNS_LABEL_MARK, 7), 7);
-  for (int i = 7; i < 64; ++i) put_entry(*state, i, 0, "A          ", 0, 0, 1);
-  EXPECT_EQ(find_tns_entry(*state, TNS_MAP_MARK, 7), -1);
-  EXPECT_EQ(find_tns_entry(*state, TNS_LABEL_MARK, 64), -1);
 }
 
 TEST(ReverseBits, Table) {

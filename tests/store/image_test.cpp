@@ -277,18 +277,6 @@ TEST(OpenImage, ExistingImageKeepsItsContents) {
   }
 }
 
-TEST(OpenImage, ReadingCommandsCannotWrite) {
-  TempDir dir;
-  spit(dir.path("test.dsk"), std::string(256256, '\xE5'));
-  auto state = make_state(kEightInchDefinition);
-  state->cmd_catalogue = true;
-  ASSERT_EQ(open_in(*state, dir).code, ERR_OK);
-  std::vector<std::uint8_t> buffer(kRecordSize, 0);
-  ErrorCode code = ERR_OK;
-  code = quietly([&] { return write_record(*state, buffer.data(), 2, 0); });
-  EXPECT_EQ(code, ERR_IMAGE_WRITE);
-}
-
 // Paths longer than 259 characters are refused as a failed open would be,
 // before anything is created. "./" keeps the long path a valid one.
 TEST(OpenImage, OverLongPathIsRefusedWithoutCreatingAnything) {
