@@ -28,7 +28,7 @@ const char* pad_name_field(char* field, const char* text, int width);
 // Sets cur_user, cur_name, cur_read_only and cur_system from entry `index`.
 void load_entry_name(RunState& state, int index);
 
-// Allocation pointer `slot` of an entry (8 one-byte or 8 two-byte pointers).
+// Allocation pointer `slot` of an entry (16 one-byte or 8 two-byte pointers).
 int entry_pointer(const RunState& state, const std::uint8_t* entry, int slot);
 void set_entry_pointer(const RunState& state, std::uint8_t* entry, int slot, int au);
 
