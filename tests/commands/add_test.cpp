@@ -188,6 +188,15 @@ TEST_F(AddTest, TargetNameGivesALongHostNameACpmName) {
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(entry_of(box.read_file("x.t1"), 0), file_entry(0, "SHORT   DAT", 0, 0, 1, {2}));
 
+  // With -ow the file of the target name is replaced.
+  box.write_file("a-long-host-name.data", "newer payload");
+  result = box.run({"x.t1", "-a", "a-long-host-name.data", "-afn", "SHORT.DAT", "-ow"});
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out, stdout_of(heading("x.t1", "", "a-long-host-name.data", "SHORT.DAT") +
+                                  "File 'SHORT.DAT' added\n" + done(1)));
+  EXPECT_EQ(entry_of(box.read_file("x.t1"), 0), file_entry(0, "SHORT   DAT", 0, 0, 1, {2}));
+  EXPECT_EQ(box.read_file("x.t1").substr(2048, 13), "newer payload");
+
   struct Refused { const char* afn; const char* err; };
   const Refused refusals[] = {
       {"TOOLONGNAME.DAT", "Name of this file `TOOLONGNAME.DAT` has incorrect format !!!\n"},
@@ -236,6 +245,12 @@ TEST_F(AddTest, NoMatchAndBadPathAreToldApart) {
       {"missing/*.COM", "missing/", "*.COM", "Path or file/mask `missing/*.COM` is invalid!!! !!!\n"},
       {"skipped/*.COM", "skipped/", "*.COM", "Path or file/mask `skipped/*.COM` is invalid!!! !!!\n"},
   };
+  const std::string long_dir(200, 'd');
+  const std::string long_mask = std::string(60, 'm') + ".*";
+  const std::string long_err = "Path or file/mask `" + long_dir + "/" + long_mask + "` is invalid!!! !!!\n";
+  const CliResult too_long = box.run({"x.t1", "-a", long_dir + "/" + long_mask});
+  EXPECT_EQ(too_long.out, stdout_of(heading("x.t1", long_dir + "/", long_mask)));
+  EXPECT_EQ(too_long.err, long_err);
   for (const Case& c : cases) {
     const CliResult result = box.run({"x.t1", "-a", c.arg});
     EXPECT_EQ(result.out, stdout_of(heading("x.t1", c.path, c.mask))) << c.arg;
