@@ -16,6 +16,8 @@ namespace {
 
 // A path of more than this many characters cannot be opened; it is refused
 // before the file system is asked, exactly as a failed open.
+constexpr std::size_t kReadBufferSize = 64 * 1024;
+
 bool path_fits(const std::string& path) {
   return path.size() <= kMaxJoinedPath;
 }
@@ -111,9 +113,14 @@ ErrorCode open_image(RunState& state) {
 
   state.image_file = open_file(path, opens_read_only(state) ? "rb" : "r+b");
   if (!state.image_file) return raise_error(open_failure, state.image_name.c_str());
-  // Every access is one positioned record or block: a stream buffer would only
-  // add copies and hide a failing write until the close.
-  std::setvbuf(state.image_file.get(), nullptr, _IONBF, 0);
+  // A writing stream stays unbuffered, so that a failing write shows at its
+  // record and not unnoticed at the close. A reading stream gets a buffer:
+  // files are read record after record, mostly in order.
+  if (opens_read_only(state)) {
+    std::setvbuf(state.image_file.get(), nullptr, _IOFBF, kReadBufferSize);
+  } else {
+    std::setvbuf(state.image_file.get(), nullptr, _IONBF, 0);
+  }
 
   std::int64_t length = stream_length(state.image_file.get());
   if (creatable && length == 0) {
