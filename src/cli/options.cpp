@@ -39,13 +39,20 @@ enum class Values {
   kOptional,  // one value if any argument follows (-c)
 };
 
-using Handler = ErrorCode (*)(RunState& state, const char* option,
-                              const char* const* values, int value_count);
+// Whether the first value is a file argument, and whether it may have a
+// directory part.
+enum class FileArgument { kNone, kNameOnly, kPathAllowed };
+
+// Tests and stores the values that are not a file argument.
+using ValueHandler = ErrorCode (*)(RunState& state, const char* option,
+                                   const char* value);
 
 struct OptionSpec {
   const char* text;
   Values values;
-  Handler handle;
+  FileArgument file;
+  bool RunState::*flag;  // set once the values have passed, or null
+  ValueHandler handle;   // for the value after the file argument, or null
 };
 
 // A value that is a file argument: its directory part goes to host_dir, its
@@ -70,56 +77,23 @@ int read_user_number(const char* text) {
   return number >= 0 && number <= kMaxUser ? static_cast<int>(number) : -1;
 }
 
-bool is_valid_attrs(const char* text) {
-  return std::strlen(text) == 2 && (text[0] == 'R' || text[0] == '-') &&
-         (text[1] == 'S' || text[1] == '-');
-}
-
-// The label as stored: upper case, padded with blanks to its full length.
-std::string make_label(const char* text) {
-  std::string label(text);
-  for (char& c : label) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  label.resize(kLabelLength, ' ');
-  return label;
-}
-
-// Option handlers. Each tests its values and only then sets its flag.
-
-ErrorCode set_full_format(RunState& state, const char*, const char* const*, int) {
-  state.cmd_full_format = true;
-  return ERR_OK;
-}
-
-ErrorCode set_quick_format(RunState& state, const char*, const char* const*, int) {
-  state.cmd_quick_format = true;
-  return ERR_OK;
-}
-
-ErrorCode set_user_filter(RunState& state, const char* option, const char* const* values,
-                          int) {
-  const int user = read_user_number(values[0]);
-  if (user < 0) return raise_error(ERR_BAD_VALUE, option, values[0]);
+ErrorCode set_user_filter(RunState& state, const char* option, const char* value) {
+  const int user = read_user_number(value);
+  if (user < 0) return raise_error(ERR_BAD_VALUE, option, value);
   state.user_filter = static_cast<std::uint8_t>(user);
   return ERR_OK;
 }
 
-ErrorCode set_catalogue(RunState& state, const char* option, const char* const* values,
-                        int value_count) {
-  if (value_count == 0) {
-    state.mask = "*.*";
-  } else if (const ErrorCode code = take_file_argument(state, option, values[0], false)) {
-    return code;
-  }
-  state.cmd_catalogue = true;
+ErrorCode set_new_user(RunState& state, const char* option, const char* value) {
+  const int user = read_user_number(value);
+  if (user < 0) return raise_error(ERR_BAD_VALUE, option, value);
+  state.new_user = static_cast<std::uint8_t>(user);
   return ERR_OK;
 }
 
-ErrorCode set_page_size(RunState& state, const char* option, const char* const* values,
-                        int) {
-  std::int64_t files = parse_number(values[0]);
-  if (files < 1) return raise_error(ERR_BAD_VALUE, option, values[0]);
+ErrorCode set_page_size(RunState& state, const char* option, const char* value) {
+  std::int64_t files = parse_number(value);
+  if (files < 1) return raise_error(ERR_BAD_VALUE, option, value);
   // Pages hold two columns, so the size is even. A size beyond any directory
   // simply means one page.
   if (files > INT_MAX - 1) files = INT_MAX - 1;
@@ -128,145 +102,61 @@ ErrorCode set_page_size(RunState& state, const char* option, const char* const* 
   return ERR_OK;
 }
 
-ErrorCode set_one_column(RunState& state, const char*, const char* const*, int) {
-  state.opt_one_column = true;
+ErrorCode set_target_name(RunState& state, const char* option, const char* value) {
+  if (!fits_field(value, kTextCapacity)) return raise_error(ERR_BAD_VALUE, option, value);
+  state.afn_name = value;
   return ERR_OK;
 }
 
-ErrorCode set_unsorted(RunState& state, const char*, const char* const*, int) {
-  state.opt_unsorted = true;
+// Exactly one of "--", "R-", "-S" and "RS".
+ErrorCode set_new_attrs(RunState& state, const char* option, const char* value) {
+  const bool valid = std::strlen(value) == 2 && (value[0] == 'R' || value[0] == '-') &&
+                     (value[1] == 'S' || value[1] == '-');
+  if (!valid) return raise_error(ERR_BAD_VALUE, option, value);
+  state.new_attrs = value;
   return ERR_OK;
 }
 
-ErrorCode set_add(RunState& state, const char* option, const char* const* values, int) {
-  if (const ErrorCode code = take_file_argument(state, option, values[0], true)) return code;
-  state.cmd_add = true;
-  return ERR_OK;
-}
-
-ErrorCode set_target_name(RunState& state, const char* option, const char* const* values,
-                          int) {
-  const std::string name(values[0]);
-  if (!fits_field(name, kTextCapacity)) return raise_error(ERR_BAD_VALUE, option, values[0]);
-  state.afn_name = name;
-  return ERR_OK;
-}
-
-ErrorCode set_overwrite(RunState& state, const char*, const char* const*, int) {
-  state.opt_overwrite = true;
-  return ERR_OK;
-}
-
-ErrorCode set_erase(RunState& state, const char* option, const char* const* values, int) {
-  if (const ErrorCode code = take_file_argument(state, option, values[0], false)) return code;
-  state.cmd_erase = true;
-  return ERR_OK;
-}
-
-ErrorCode set_extract(RunState& state, const char* option, const char* const* values, int) {
-  if (const ErrorCode code = take_file_argument(state, option, values[0], true)) return code;
-  state.cmd_extract = true;
-  return ERR_OK;
-}
-
-ErrorCode set_attrs(RunState& state, const char* option, const char* const* values, int) {
-  if (const ErrorCode code = take_file_argument(state, option, values[0], false)) return code;
-  if (!is_valid_attrs(values[1])) return raise_error(ERR_BAD_VALUE, option, values[1]);
-  state.new_attrs = values[1];
-  state.cmd_set_attrs = true;
-  return ERR_OK;
-}
-
-ErrorCode set_user(RunState& state, const char* option, const char* const* values, int) {
-  if (const ErrorCode code = take_file_argument(state, option, values[0], false)) return code;
-  const int user = read_user_number(values[1]);
-  if (user < 0) return raise_error(ERR_BAD_VALUE, option, values[1]);
-  state.new_user = static_cast<std::uint8_t>(user);
-  state.cmd_set_user = true;
-  return ERR_OK;
-}
-
-ErrorCode set_hex_dump(RunState& state, const char* option, const char* const* values,
-                       int) {
-  if (const ErrorCode code = take_file_argument(state, option, values[0], false)) return code;
-  state.cmd_hex_dump = true;
-  return ERR_OK;
-}
-
-ErrorCode set_type(RunState& state, const char* option, const char* const* values, int) {
-  if (const ErrorCode code = take_file_argument(state, option, values[0], false)) return code;
-  state.cmd_type = true;
-  return ERR_OK;
-}
-
-ErrorCode set_write_system(RunState& state, const char* option, const char* const* values,
-                           int) {
-  if (const ErrorCode code = take_file_argument(state, option, values[0], true)) return code;
-  state.cmd_write_system = true;
-  return ERR_OK;
-}
-
-ErrorCode set_copy_system(RunState& state, const char* option, const char* const* values,
-                          int) {
-  if (const ErrorCode code = take_file_argument(state, option, values[0], true)) return code;
-  state.cmd_copy_system = true;
-  return ERR_OK;
-}
-
-ErrorCode set_save_system(RunState& state, const char* option, const char* const* values,
-                          int) {
-  if (const ErrorCode code = take_file_argument(state, option, values[0], true)) return code;
-  state.cmd_save_system = true;
-  return ERR_OK;
-}
-
-ErrorCode set_type_info(RunState& state, const char*, const char* const*, int) {
-  state.opt_type_info = true;
-  return ERR_OK;
-}
-
-ErrorCode set_ignore_invalid(RunState& state, const char*, const char* const*, int) {
-  state.opt_ignore_invalid = true;
-  return ERR_OK;
-}
-
-ErrorCode set_tns(RunState& state, const char*, const char* const*, int) {
-  state.opt_tns = true;
-  return ERR_OK;
-}
-
-ErrorCode set_label(RunState& state, const char* option, const char* const* values, int) {
-  if (std::strlen(values[0]) > kLabelLength) {
-    return raise_error(ERR_BAD_VALUE, option, values[0]);
+// The label as stored: upper case, padded with blanks to its full length.
+ErrorCode set_label(RunState& state, const char* option, const char* value) {
+  if (std::strlen(value) > kLabelLength) return raise_error(ERR_BAD_VALUE, option, value);
+  std::string label(value);
+  for (char& c : label) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
-  state.tns_label = make_label(values[0]);
+  label.resize(kLabelLength, ' ');
+  state.tns_label = std::move(label);
   return ERR_OK;
 }
+
+using V = Values;
+using F = FileArgument;
+using S = RunState;
 
 const OptionSpec kOptions[] = {
-    {"-f", Values::kNone, set_full_format},
-    {"-q", Values::kNone, set_quick_format},
-    {"-u", Values::kOne, set_user_filter},
-    {"-c", Values::kOptional, set_catalogue},
-    {"-cp", Values::kOne, set_page_size},
-    {"-c1", Values::kNone, set_one_column},
-    {"-cu", Values::kNone, set_unsorted},
-    {"-a", Values::kOne, set_add},
-    {"-afn", Values::kOne, set_target_name},
-    {"-ow", Values::kNone, set_overwrite},
-    {"-e", Values::kOne, set_erase},
-    {"-x", Values::kOne, set_extract},
-    {"-sa", Values::kTwo, set_attrs},
-    {"-su", Values::kTwo, set_user},
-    {"-h", Values::kOne, set_hex_dump},
-    {"-t", Values::kOne, set_type},
-    {"-w", Values::kOne, set_write_system},
-    {"-i", Values::kOne, set_copy_system},
-    {"-s", Values::kOne, set_save_system},
-    {"-iti", Values::kNone, set_type_info},
-    {"-iide", Values::kNone, set_ignore_invalid},
-    {"-tns", Values::kNone, set_tns},
-    {"-lbl", Values::kOne, set_label},
+    {"-f", V::kNone, F::kNone, &S::cmd_full_format, nullptr},
+    {"-q", V::kNone, F::kNone, &S::cmd_quick_format, nullptr},
+    {"-u", V::kOne, F::kNone, nullptr, set_user_filter},
+    {"-c", V::kOptional, F::kNameOnly, &S::cmd_catalogue, nullptr},
+    {"-cp", V::kOne, F::kNone, nullptr, set_page_size},
+    {"-c1", V::kNone, F::kNone, &S::opt_one_column, nullptr},
+    {"-cu", V::kNone, F::kNone, &S::opt_unsorted, nullptr},
+    {"-a", V::kOne, F::kPathAllowed, &S::cmd_add, nullptr},
+    {"-afn", V::kOne, F::kNone, nullptr, set_target_name},
+    {"-ow", V::kNone, F::kNone, &S::opt_overwrite, nullptr},
+    {"-e", V::kOne, F::kNameOnly, &S::cmd_erase, nullptr},
+    {"-x", V::kOne, F::kPathAllowed, &S::cmd_extract, nullptr},
+    {"-sa", V::kTwo, F::kNameOnly, &S::cmd_set_attrs, set_new_attrs},
+    {"-su", V::kTwo, F::kNameOnly, &S::cmd_set_user, set_new_user},
+    {"-h", V::kOne, F::kNameOnly, &S::cmd_hex_dump, nullptr},
+    {"-t", V::kOne, F::kNameOnly, &S::cmd_type, nullptr},
+    {"-w", V::kOne, F::kPathAllowed, &S::cmd_write_system, nullptr},
+    {"-i", V::kOne, F::kPathAllowed, &S::cmd_copy_system, nullptr},
+    {"-s", V::kOne, F::kPathAllowed, &S::cmd_save_system, nullptr},
+    {"-iti", V::kNone, F::kNone, &S::opt_type_info, nullptr},
+    {"-iide", V::kNone, F::kNone, &S::opt_ignore_invalid, nullptr},
+    {"-tns", V::kNone, F::kNone, &S::opt_tns, nullptr},
+    {"-lbl", V::kOne, F::kNone, nullptr, set_label},
 };
 
 const OptionSpec* find_option(const char* text) {
@@ -274,6 +164,29 @@ const OptionSpec* find_option(const char* text) {
     if (std::strcmp(option.text, text) == 0) return &option;
   }
   return nullptr;
+}
+
+// Tests the values of one option in order (file argument first, then the
+// other value) and sets the option's flag only when all have passed.
+ErrorCode apply_option(RunState& state, const OptionSpec& option,
+                       const char* const* values, int count) {
+  int next = 0;
+  if (option.file != FileArgument::kNone) {
+    if (count == 0) {
+      state.mask = "*.*";  // -c as the last argument lists everything
+    } else if (const ErrorCode code = take_file_argument(
+                   state, option.text, values[next++],
+                   option.file == FileArgument::kPathAllowed)) {
+      return code;
+    }
+  }
+  if (option.handle != nullptr) {
+    if (const ErrorCode code = option.handle(state, option.text, values[next])) {
+      return code;
+    }
+  }
+  if (option.flag != nullptr) state.*option.flag = true;
+  return ERR_OK;
 }
 
 // Reads one option and its values at the cursor.
@@ -292,7 +205,7 @@ ErrorCode read_option(RunState& state, ArgCursor& args) {
   if (!args.has(wanted)) return raise_error(ERR_MISSING_VALUE, option->text);
   const char* const* values = args.texts + args.next;
   args.next += wanted;
-  return option->handle(state, option->text, values, wanted);
+  return apply_option(state, *option, values, wanted);
 }
 
 // The program path: its directory and its name without extension. A bare
