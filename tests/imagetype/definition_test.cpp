@@ -1,365 +1,231 @@
-// The definition reader: section search, line rules, key checks and order,
-// the skew table, the derived geometry and its limits.
+// The definition reader: line and key rules, the skew table, the geometry
+// and its limits, the shipped definition file, and the -iti report and the
+// definition failures as a user sees them.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <fstream>
 #include <memory>
-#include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "imagetype/image_type.h"
+#include "support/formats.h"
 #include "support/sandbox.h"
 #include "support/test_state.h"
 
-namespace xev {
+namespace xev::test {
 namespace {
 
-using test::kEightInchDefinition;
-
-// A definition file in a temporary folder, loaded for an image of `type`.
 struct Loaded {
   ErrorCode code = ERR_FATAL;
   std::string err;
   std::unique_ptr<RunState> state = std::make_unique<RunState>();
 };
 
-Loaded load_file(const std::string& ini_text, const std::string& type = "dsk") {
-  const char* base = std::getenv("TMPDIR");
-  std::string dir = std::string(base != nullptr ? base : "/tmp") + "/xev-def-XXXXXX";
-  if (mkdtemp(dir.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  const std::string ini = dir + "/xev.ini";
-  {
-    std::ofstream out(ini, std::ios::binary);
-    out << ini_text;
-  }
+// Loads image type `type` from the definition file in `dir`, or from `ini`
+// written to a folder of its own.
+Loaded load(const std::string& ini, std::string dir = "",
+            const std::string& type = "dsk") {
+  Sandbox box;
+  if (dir.empty()) box.write_ini(ini);
   Loaded loaded;
-  loaded.state->exe_dir = dir + "/";
+  loaded.state->exe_dir = (dir.empty() ? box.dir() : dir) + "/";
   loaded.state->exe_name = "xev";
   loaded.state->image_name = "image." + type;
   loaded.state->image_type_name = type;
   testing::internal::CaptureStderr();
   loaded.code = load_image_type(*loaded.state);
   loaded.err = testing::internal::GetCapturedStderr();
-  ::unlink(ini.c_str());
-  ::rmdir(dir.c_str());
   return loaded;
 }
 
-Loaded load(const std::string& body) {
-  return load_file("[dsk]\n" + body);
+const std::string kBad = "Error in definition for Image type `dsk` !!!\n";
+const std::string kPlain = "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n";
+
+// kPlain with the first `from` replaced by `to`.
+std::string with(const std::string& from, const std::string& to) {
+  std::string body = kPlain;
+  return body.replace(body.find(from), from.size(), to);
 }
 
-const char* const kBadDefinition = "Error in definition for Image type `dsk` !!!\n";
-
-// SPT=4 with everything but XLT, so the XLT line decides.
-std::string four_sector_definition(const std::string& xlt) {
-  return "SPT=4\nXLT=" + xlt + "\nBLS=1\nEXM=0\nDSM=31\nDRM=31\nOFF=1\n";
+// The geometry the -iti report does not show; later lines replace earlier
+// values, and after a complete definition a rejected line (XLT=2,1) ends the
+// reading and leaves the skew table as it was.
+TEST(Definition, GeometryAndLaterLines) {
+  const Loaded loaded = load("[dsk]\n" + std::string(kEightInchDefinition) +
+                             "DSM=99\nEXM=1\nXLT=2,1\nSPT=0\nDSM=9\n");
+  const RunState& s = *loaded.state;
+  EXPECT_EQ(std::vector<int>({s.sectors_per_track, s.au_count, s.extents_per_entry,
+                              s.map_bytes, s.records_per_au, s.pointers_per_entry,
+                              s.reserved_tracks}),
+            std::vector<int>({26, 100, 2, 13, 8, 16, 2}));
+  EXPECT_EQ(s.directory.size() + s.alloc_map.size(), 2048u + 13);
+  EXPECT_EQ(s.skew_table.at(1), 7);
 }
 
-TEST(Definition, EightInchGeometry) {
-  const auto state = test::make_state(kEightInchDefinition);
-  EXPECT_EQ(state->sectors_per_track, 26);
-  EXPECT_EQ(state->track_size, 3328);
-  EXPECT_EQ(state->au_size, 1024);
-  EXPECT_EQ(state->au_count, 243);
-  EXPECT_EQ(state->map_bytes, 31);
-  EXPECT_EQ(state->records_per_au, 8);
-  EXPECT_EQ(state->pointers_per_entry, 16);
-  EXPECT_EQ(state->extents_per_entry, 1);
-  EXPECT_EQ(state->dir_entry_count, 64);
-  EXPECT_EQ(state->reserved_tracks, 2);
-  EXPECT_EQ(state->system_size, 6656);
-  EXPECT_EQ(state->image_size, 256256);
-  EXPECT_EQ(state->skew_table,
-            (std::vector<int>{1, 7, 13, 19, 25, 5, 11, 17, 23, 3, 9,  15, 21,
-                              2, 8, 14, 20, 26, 6, 12, 18, 24, 4, 10, 16, 22}));
-  EXPECT_EQ(state->directory, std::vector<std::uint8_t>(64 * 32, 0));
-  EXPECT_EQ(state->alloc_map, std::vector<std::uint8_t>(31, 0));
-}
-
-TEST(Definition, WidePointersAndLargerUnits) {
-  const auto state =
-      test::make_state("SPT=72\nXLT=0\nBLS=2\nEXM=0\nDSM=710\nDRM=255\nOFF=2\n");
-  EXPECT_EQ(state->pointers_per_entry, 8);
-  EXPECT_EQ(state->records_per_au, 16);
-  EXPECT_EQ(state->map_bytes, 89);
-  EXPECT_EQ(state->image_size, 1474560);
-  EXPECT_EQ(state->directory.size(), 256u * 32);
-}
-
-struct XltCase {
-  const char* value;
-  std::vector<int> table;  // empty: the line is rejected
-};
-
+// 0 for the identity, or SPT distinct numbers 1..SPT; blanks may follow a
+// comma, not precede it.
 TEST(Definition, XltRule) {
-  const XltCase cases[] = {
-      {"0", {1, 2, 3, 4}},
-      {"00", {1, 2, 3, 4}},
-      {"4,3,2,1", {4, 3, 2, 1}},
-      {"2, 4,\t1,  3", {2, 4, 1, 3}},
-      {"1,2,2,4", {}},    // duplicate
-      {"1,2,3", {}},      // too few
-      {"1,2,3,4,5", {}},  // too many
-      {"1,2,3,4,", {}},   // trailing comma
-      {"1 ,2,3,4", {}},   // blank before a comma
-      {"1,2,3,5", {}},    // above SPT
-      {"0,1,2,3", {}},    // 0 followed by text
-      {"-1,2,3,4", {}},
-      {"1;2;3;4", {}},
-      {"abc", {}},
+  const std::pair<const char*, std::vector<int>> cases[] = {
+      {"0", {1, 2, 3, 4}},      {"00", {1, 2, 3, 4}}, {"4,3,2,1", {4, 3, 2, 1}},
+      {"2, 4,\t1,  3", {2, 4, 1, 3}}, {"1,2,2,4", {}}, {"1,2,3", {}},
+      {"1,2,3,4,5", {}},        {"1,2,3,4,", {}},     {"1 ,2,3,4", {}},
+      {"1,2,3,5", {}},          {"0,1,2,3", {}},      {"-1,2,3,4", {}},
+      {"1;2;3;4", {}},          {"abc", {}}};
+  for (const auto& [xlt, table] : cases) {
+    const Loaded loaded =
+        load("[dsk]\n" + with("SPT=26\nXLT=0", "SPT=4\nXLT=" + std::string(xlt)));
+    EXPECT_EQ(loaded.err, table.empty() ? kBad : "") << xlt;
+    if (!table.empty()) { EXPECT_EQ(loaded.state->skew_table, table) << xlt; }
+  }
+}
+
+// Keys in an order that lets each be checked, values in range, a key
+// repeated after those checked against it still fitting them, and an image
+// of 1 GiB at most (exactly, not one track, system record or rounding more).
+TEST(Definition, KeysOrderValuesAndSize) {
+  const std::string piece = ";" + std::string(1021, 'x') + "\n";  // one fgets piece
+  const std::string tail = "XLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\n";
+  const std::string gib = "XLT=0\nBLS=16\nEXM=15\nDSM=65535\nDRM=511\nOFF=0\n";
+  const std::pair<std::string, bool> cases[] = {
+      {with("SPT=26\nXLT=0", "XLT=0\nSPT=26"), false},
+      {with("BLS=1\nEXM=0\nDSM=242\nDRM=63", "DRM=63\nBLS=1\nEXM=0\nDSM=242"), false},
+      {"BLS=1\nDRM=63\nSPT=26\nOFF=2\nDSM=242\nXLT=0\nEXM=0\n", true},
+      {"OFF=2\n" + with("OFF=2\n", ""), false},
+      {"OFFX=3\nOFF=2\n" + with("OFF=2\n", ""), true},
+      {with("SPT", "spt"), false},
+      {with("BLS", "FOO=x\nBLS"), true},
+      {with("DSM=242\n", ""), false},
+      {with("SPT=26\nXLT=0", "SPT =  26\nXLT\t=0"), true},
+      {with("SPT=26", "SPT=26 ; comment"), true},
+      {with("OFF=2", "OFF=0 ; comment"), false},
+      {with("BLS=1", "BLS 1"), false},
+      {kPlain + "FOO=\n", false},
+      {kPlain + "BLS=3\nnonsense\n", true},  // the rejected BLS=3 ends the reading
+      {with("DSM", "[other]\nDSM"), false},
+      {"; note\n\n  ; indented\n\t\n" + kPlain, true},
+      {piece + kPlain, true},
+      {";x" + piece + kPlain, false},  // its last piece is a line without "="
+      {with("BLS=1", "BLS=3"), false},
+      {with("EXM=0", "EXM=2"), false},
+      {with("DSM=242", "DSM=0"), false},
+      {with("DSM=242", "DSM=65536"), false},
+      {with("DRM=63", "DRM=62"), false},
+      {with("SPT=26", "SPT=0"), false},
+      {kPlain + "SPT=13\n", false},
+      {with("OFF=2", "OFFX=3\nOFF=2") + "SPT=13\n", false},  // XLT still for 26
+      {kPlain + "SPT=26\n", true},
+      {"SPT=26\nOFF=2\nSPT=13\n" + tail, false},
+      {"SPT=26\nOFFX=3\nOFF=2\nSPT=13\n" + tail, true},
+      {with("DRM=63", "DRM=31") + "BLS=2\n", false},
+      {kPlain + "BLS=2\n", true},
+      {with("SPT=26", "SPT=99999999"), false},
+      {with("OFF=2", "OFF=99999999999999"), false},
+      {with("OFF=2", "OFFX=3\nOFF=4294967296"), false},
+      {kPlain + "OFFX=8388609\n", false},
+      {"SPT=128\n" + gib, true},
+      {"SPT=128\n" + gib + "OFF=1\n", false},
+      {"SPT=128\n" + gib + "OFFX=1\n", false},
+      {"SPT=3\n" + gib, false},
   };
-  for (const XltCase& c : cases) {
-    SCOPED_TRACE(c.value);
-    const Loaded loaded = load(four_sector_definition(c.value));
-    if (c.table.empty()) {
-      EXPECT_EQ(loaded.code, ERR_BAD_DEFINITION);
-      EXPECT_EQ(loaded.err, kBadDefinition);
-    } else {
-      ASSERT_EQ(loaded.code, ERR_OK) << loaded.err;
-      EXPECT_EQ(loaded.state->skew_table, c.table);
-    }
+  for (const auto& [body, accepted] : cases) {
+    EXPECT_EQ(load("[dsk]\n" + body).err, accepted ? "" : kBad) << body;
   }
 }
 
-TEST(Definition, RejectedXltAfterCompleteDefinitionKeepsEarlierTable) {
-  const Loaded loaded = load(four_sector_definition("4,3,2,1") + "XLT=1,1,1,1\n");
-  ASSERT_EQ(loaded.code, ERR_OK) << loaded.err;
-  EXPECT_EQ(loaded.state->skew_table, (std::vector<int>{4, 3, 2, 1}));
-  EXPECT_EQ(loaded.err, "");
-}
-
-struct DefinitionCase {
-  const char* name;
-  const char* body;
-  ErrorCode code;
-};
-
-TEST(Definition, KeysOrderAndValues) {
-  const DefinitionCase cases[] = {
-      {"other order", "DRM=63\nBLS=1\nDSM=242\nOFF=2\nEXM=0\nSPT=26\nXLT=0\n",
-       ERR_BAD_DEFINITION},
-      {"shuffled but ordered", "BLS=1\nDRM=63\nSPT=26\nOFF=2\nDSM=242\nXLT=0\nEXM=0\n",
-       ERR_OK},
-      {"XLT before SPT", "XLT=0\nSPT=26\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
-       ERR_BAD_DEFINITION},
-      {"OFF before SPT", "OFF=2\nSPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\n",
-       ERR_BAD_DEFINITION},
-      {"OFF before SPT after OFFX",
-       "OFFX=3\nOFF=2\nSPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\n", ERR_OK},
-      {"lower-case key", "spt=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
-       ERR_BAD_DEFINITION},
-      {"unknown key ignored",
-       "SPT=26\nXLT=0\nFOO=x\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n", ERR_OK},
-      {"missing DSM", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDRM=63\nOFF=2\n", ERR_BAD_DEFINITION},
-      {"key with blanks around =",
-       "SPT =  26\nXLT\t=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n", ERR_OK},
-      {"comment after a number",
-       "SPT=26 ; comment\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n", ERR_OK},
-      {"comment after 0",
-       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=0 ; comment\n",
-       ERR_BAD_DEFINITION},
-      {"BLS=3", "SPT=26\nXLT=0\nBLS=3\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
-       ERR_BAD_DEFINITION},
-      {"EXM=2", "SPT=26\nXLT=0\nBLS=1\nEXM=2\nDSM=242\nDRM=63\nOFF=2\n",
-       ERR_BAD_DEFINITION},
-      {"DSM=0", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=0\nDRM=63\nOFF=2\n",
-       ERR_BAD_DEFINITION},
-      {"DSM=65536", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=65536\nDRM=63\nOFF=2\n",
-       ERR_BAD_DEFINITION},
-      {"DRM=62", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=62\nOFF=2\n",
-       ERR_BAD_DEFINITION},
-      {"DRM=65536", "SPT=26\nXLT=0\nBLS=16\nEXM=0\nDSM=242\nDRM=65536\nOFF=2\n",
-       ERR_BAD_DEFINITION},
-      {"SPT=0", "SPT=0\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
-       ERR_BAD_DEFINITION},
-      {"OFFX=0", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nOFFX=0\n", ERR_OK},
-      {"line without =", "SPT=26\nXLT=0\nBLS 1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
-       ERR_BAD_DEFINITION},
-      {"empty value", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nFOO=\n",
-       ERR_BAD_DEFINITION},
-      {"line without = after a rejected line",
-       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nBLS=3\nnonsense\n", ERR_OK},
-      {"rejected line after complete definition",
-       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nDSM=0\n", ERR_OK},
-      {"directory larger than the disk",
-       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=1\nDRM=127\nOFF=2\n", ERR_OK},
-      {"section ends at the next header",
-       "SPT=26\nXLT=0\nBLS=1\nEXM=0\n[other]\nDSM=242\nDRM=63\nOFF=2\n",
-       ERR_BAD_DEFINITION},
-      {"comments and blank lines",
-       "; note\n\nSPT=26\n  ; "
-       "indented\nXLT=0\n\t\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
-       ERR_OK},
-      // A key repeated after the keys that were checked against it.
-      {"SPT changed after XLT",
-       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nSPT=13\n",
-       ERR_BAD_DEFINITION},
-      {"SPT repeated unchanged",
-       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nSPT=26\n", ERR_OK},
-      {"SPT changed after OFF",
-       "SPT=26\nOFF=2\nSPT=13\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\n",
-       ERR_BAD_DEFINITION},
-      {"SPT changed after OFF with OFFX",
-       "SPT=26\nOFFX=3\nOFF=2\nSPT=13\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\n", ERR_OK},
-      {"BLS changed after DRM",
-       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=31\nOFF=2\nBLS=2\n",
-       ERR_BAD_DEFINITION},
-      {"BLS changed after DRM, still whole units",
-       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nBLS=2\n", ERR_OK},
-      // Sizes beyond any int field.
-      {"huge SPT", "SPT=99999999\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n",
-       ERR_BAD_DEFINITION},
-      {"SPT at the number limit",
-       "SPT=9223372036854775807\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=0\n",
-       ERR_BAD_DEFINITION},
-      {"huge OFF", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=99999999999999\n",
-       ERR_BAD_DEFINITION},
-      {"huge OFF with OFFX",
-       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFFX=3\nOFF=4294967296\n",
-       ERR_BAD_DEFINITION},
-      {"huge OFFX", "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nOFFX=8388609\n",
-       ERR_BAD_DEFINITION},
-  };
-  for (const DefinitionCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    const Loaded loaded = load(c.body);
-    EXPECT_EQ(loaded.code, c.code) << loaded.err;
-    EXPECT_EQ(loaded.err, c.code == ERR_OK ? "" : kBadDefinition);
-  }
-}
-
-TEST(Definition, RejectedLineAfterCompleteDefinitionKeepsValues) {
-  const Loaded loaded = load(std::string(kEightInchDefinition) + "SPT=0\nDSM=9\n");
-  ASSERT_EQ(loaded.code, ERR_OK) << loaded.err;
-  EXPECT_EQ(loaded.state->sectors_per_track, 26);
-  EXPECT_EQ(loaded.state->au_count, 243);  // DSM=9 was never read
-}
-
-TEST(Definition, LaterLinesReplaceEarlierValues) {
-  const Loaded loaded = load(std::string(kEightInchDefinition) + "DSM=99\nEXM=1\n");
-  ASSERT_EQ(loaded.code, ERR_OK) << loaded.err;
-  EXPECT_EQ(loaded.state->au_count, 100);
-  EXPECT_EQ(loaded.state->extents_per_entry, 2);
-}
-
-TEST(Definition, OffxOverridesOffInEitherOrder) {
-  for (const char* tail : {"OFF=2\nOFFX=3\n", "OFFX=3\nOFF=2\n"}) {
-    SCOPED_TRACE(tail);
-    const auto state = test::make_state(
-        std::string("SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\n") + tail);
-    EXPECT_EQ(state->system_size, 384);
-    EXPECT_EQ(state->reserved_tracks, 2);
-    EXPECT_EQ(state->image_size, 75 * 3328 + 384);
-  }
-}
-
-TEST(Definition, ImageSizeLimitIsOneGibibyte) {
-  const std::string disk = "XLT=0\nBLS=16\nEXM=15\nDSM=65535\nDRM=511\n";
-  const Loaded exact = load("SPT=128\n" + disk + "OFF=0\n");
-  ASSERT_EQ(exact.code, ERR_OK) << exact.err;
-  EXPECT_EQ(exact.state->image_size, 0x40000000);
-  EXPECT_EQ(exact.state->map_bytes, 8192);
-
-  EXPECT_EQ(load("SPT=128\n" + disk + "OFF=1\n").code, ERR_BAD_DEFINITION);
-  EXPECT_EQ(load("SPT=128\n" + disk + "OFF=0\nOFFX=1\n").code, ERR_BAD_DEFINITION);
-  EXPECT_EQ(load("SPT=3\n" + disk + "OFF=0\n").code, ERR_BAD_DEFINITION);  // rounding
-}
-
+// The header names the type in any case, alone on its line; the first
+// section of the type counts, other sections may hold anything.
 TEST(Definition, SectionHeaders) {
-  const std::string body = kEightInchDefinition;
-  const DefinitionCase cases[] = {
-      {"plain", "[dsk]\n", ERR_OK},
-      {"capitals", "[DSK]\n", ERR_OK},
-      {"blanks around the header", "  [dsk]\t\n", ERR_OK},
-      {"blanks inside", "[ dsk ]\n", ERR_NO_DEFINITION},
-      {"comment after", "[dsk] ; 8 inch\n", ERR_NO_DEFINITION},
-      {"second bracket", "[dsk]]\n", ERR_NO_DEFINITION},
-      {"longer name", "[dsk2]\n", ERR_NO_DEFINITION},
-  };
-  for (const DefinitionCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    const Loaded loaded = load_file(c.body + body);
-    EXPECT_EQ(loaded.code, c.code) << loaded.err;
-    if (c.code == ERR_NO_DEFINITION) {
-      EXPECT_EQ(loaded.err, "Definition for Image type `dsk` missing !!!\n");
-    }
+  const std::pair<const char*, bool> cases[] = {
+      {"[dsk]", true},    {"[DSK]", true},           {"  [dsk]\t", true},
+      {"[ dsk ]", false}, {"[dsk] ; 8 inch", false}, {"[dsk]]", false},
+      {"[dsk2]", false}};
+  for (const auto& [header, found] : cases) {
+    EXPECT_EQ(load(header + ("\n" + kPlain)).err,
+              found ? "" : "Definition for Image type `dsk` missing !!!\n") << header;
   }
-}
-
-TEST(Definition, OnlyTheWantedSectionIsRead) {
-  // Other sections may hold anything; the first section of the type wins.
   const Loaded loaded =
-      load_file("garbage before any section\n[cpm]\nnot a definition\n[DSK]\n" +
-                std::string(kEightInchDefinition) + "[dsk]\nSPT=1\n");
-  ASSERT_EQ(loaded.code, ERR_OK) << loaded.err;
+      load("garbage\n[cpm]\nnot a definition\n[DSK]\n" + kPlain + "[dsk]\nSPT=1\n");
   EXPECT_EQ(loaded.state->sectors_per_track, 26);
 }
 
-TEST(Definition, LongLinesAreReadInPieces) {
-  // 1022 characters fit one piece; one more starts a line of its own, which
-  // here is a text without "=".
-  const std::string fits = ";" + std::string(1021, 'x') + "\n";
-  const std::string over = ";" + std::string(1022, 'x') + "\n";
-  EXPECT_EQ(load(fits + kEightInchDefinition).code, ERR_OK);
-  EXPECT_EQ(load(over + kEightInchDefinition).code, ERR_BAD_DEFINITION);
-}
-
-TEST(Definition, ImageNameWithoutExtension) {
-  RunState state;
-  state.exe_dir = "/nonexistent/";
-  state.exe_name = "xev";
-  state.image_name = "image";
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(load_image_type(state), ERR_NO_EXTENSION);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Extension of the Image name `image` missing !!!\n");
-}
-
-TEST(Definition, MissingOrUnreachableDefinitionFile) {
-  RunState state;
-  state.exe_name = "xev";
-  state.image_name = "image.dsk";
-  state.image_type_name = "dsk";
-  for (const std::string& dir :
-       {std::string("/nonexistent/"), "/tmp/" + std::string(260, 'd') + "/"}) {
-    state.exe_dir = dir;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(load_image_type(state), ERR_NO_CONFIG);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Config file `xev.ini` missing !!!\n");
+// Every section of the shipped file loads, with the sizes cpmtools gives the
+// same types.
+TEST(Definition, ShippedSections) {
+  std::ifstream in(std::string(XEV_SOURCE_DIR) + "/xev.ini");
+  int sections = 0;
+  for (std::string line; std::getline(in, line);) sections += line.rfind('[', 0) == 0;
+  EXPECT_EQ(sections, static_cast<int>(std::size(kInteropFormats)));
+  for (const InteropFormat& format : kInteropFormats) {
+    const Loaded loaded = load("", XEV_SOURCE_DIR, format.extension);
+    const RunState& s = *loaded.state;
+    EXPECT_EQ(loaded.err, "") << format.extension;
+    EXPECT_EQ(s.image_size, format.image_size) << format.extension;
+    EXPECT_EQ(s.system_size, format.system_size) << format.extension;
+    EXPECT_EQ(s.pointers_per_entry, format.wide_pointers ? 8 : 16) << format.extension;
+    EXPECT_EQ(!std::is_sorted(s.skew_table.begin(), s.skew_table.end()), format.skewed);
   }
 }
 
-TEST(Trim, RemovesWhiteSpaceAtTheEnds) {
-  struct Case {
-    const char* text;
-    const char* left;
-    const char* right;
-    const char* both;
+// A definition file with CR LF line ends reads as one with LF; OFFX sets the
+// system size whether OFF comes before or after it.
+TEST(TypeInfoCli, EightInchReport) {
+  std::string ini = "[dsk]\r\n";
+  for (const char* p = kEightInchDefinition; *p != '\0'; ++p) {
+    ini += *p == '\n' ? std::string("\r\n") : std::string(1, *p);
+  }
+  Sandbox box;
+  box.write_ini(ini + "OFFX=3\r\nOFF=2\r\n");
+  const CliResult result = box.run({"dummy.dsk", "-iti"});
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, std::string(kBanner) +
+                            "Definition parameters for `dsk`\n"
+                            "  SPT=26\n"
+                            "  XLT=1,7,13,19,25,5,11,17,23,3,9,15,21,2,8,14,20,26,6,12,"
+                            "18,24,4,10,16,22\n"
+                            "  BLS=1 (BSH=3, BLM=7)\n"
+                            "  EXM=0\n"
+                            "  DSM=242\n"
+                            "  DRM=63\n"
+                            "  OFF=2\n"
+                            "  OFFX=3\n"
+                            "\n"
+                            "Other info:\n"
+                            "  Sectors Per Track: 26\n"
+                            "  Allocation Unit Size: 1024 Bytes\n"
+                            "  Extents Per Dir Entry: 1\n"
+                            "  Allocation Units: 243\n"
+                            "  Directory Entries: 64\n"
+                            "  System Size: 384 Bytes\n"
+                            "  Track Size: 3328 Bytes\n"
+                            "  Total Disk Size: 249984 Bytes (244.125 kB)\n");
+  EXPECT_FALSE(box.exists("dummy.dsk"));
+}
+
+// The extension is looked at before the definition file, the file before
+// the section, the section before its keys.
+TEST(TypeInfoCli, DefinitionFailures) {
+  const struct {
+    const char* ini;  // nullptr: no definition file
+    const char* image;
+    int status;
+    const char* err;
+  } cases[] = {
+      {nullptr, "noext", 16, "Extension of the Image name `noext` missing !!!\n"},
+      {nullptr, "dummy.dsk", 17, "Config file `xev.ini` missing !!!\n"},
+      {"[dsk]\nSPT=26\n", "x.xyz", 18, "Definition for Image type `xyz` missing !!!\n"},
+      {"[dsk]\nSPT=26\n", "dummy.dsk", 19,
+       "Error in definition for Image type `dsk` !!!\n"},
   };
-  const Case cases[] = {
-      {"", "", "", ""},
-      {" \t\r\n\v\f", "", "", ""},
-      {"abc", "abc", "abc", "abc"},
-      {"  a b \r\n", "a b \r\n", "  a b", "a b"},
-      {"\tx=\t1 ", "x=\t1 ", "\tx=\t1", "x=\t1"},
-  };
-  for (const Case& c : cases) {
-    std::string left = c.text;
-    std::string right = c.text;
-    std::string both = c.text;
-    EXPECT_EQ(&trim_left(left), &left);
-    EXPECT_EQ(left, c.left);
-    EXPECT_EQ(&trim_right(right), &right);
-    EXPECT_EQ(right, c.right);
-    EXPECT_EQ(&trim(both), &both);
-    EXPECT_EQ(both, c.both);
+  for (const auto& c : cases) {
+    Sandbox box;
+    c.ini == nullptr ? box.remove_ini() : box.write_ini(c.ini);
+    const CliResult result = box.run({c.image, "-iti"});
+    EXPECT_EQ(result.out, std::string(kBanner) + "\n") << c.image;
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.status, c.status);
   }
 }
 
 }  // namespace
-}  // namespace xev
+}  // namespace xev::test

@@ -1,126 +1,66 @@
-// Shared pieces of the store tests: geometries, directory entries built byte
-// for byte, a temporary folder and output capture.
+// Shared pieces of the store tests: directory entries built byte for byte and
+// the outcome of one call.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <initializer_list>
-#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "cli/run_state.h"
+#include "store/directory.h"
+#include "support/sandbox.h"
+#include "support/test_state.h"
 
 namespace xev::test {
-
-// The 8-inch layout without skew: record n of the data area at 6656 + n * 128.
-inline const char* const kIdentityDefinition =
-    "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n";
-
-// A system area of three records instead of two tracks.
-inline const char* const kOffxDefinition =
-    "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nOFFX=3\n";
-
-// No system area at all.
-inline const char* const kNoSystemDefinition =
-    "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=0\n";
 
 // 300 units of 2 KiB: eight 16-bit pointers per entry, one directory unit.
 inline const char* const kWideDefinition =
     "SPT=32\nXLT=0\nBLS=2\nEXM=0\nDSM=299\nDRM=63\nOFF=0\n";
 
-// A folder under TMPDIR that is removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string templ =
-        std::string(base != nullptr ? base : "/tmp") + "/xev-store-XXXXXX";
-    if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = templ + "/";
-  }
-  ~TempDir() {
-    const std::string command = "rm -rf '" + dir_ + "'";
-    if (std::system(command.c_str()) != 0) {
-    }
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  // The folder with its trailing separator, as image_dir and host_dir hold it.
-  const std::string& dir() const { return dir_; }
-  std::string path(const std::string& name) const { return dir_ + name; }
-
- private:
-  std::string dir_;
-};
-
-// Writes entry `index`: user byte, 11 name and type bytes, EX, S2, RC and the
-// allocation pointers (one byte each, or 16-bit little-endian with `wide`).
-inline void put_entry(RunState& state, int index, std::uint8_t user, const char* name11,
-                      int ex, int s2, int rc, std::initializer_list<int> pointers = {},
-                      bool wide = false) {
-  std::uint8_t* entry = state.entry(index);
-  std::memset(entry, 0, kEntrySize);
-  entry[0] = user;
-  std::memcpy(entry + 1, name11, 11);
-  entry[12] = static_cast<std::uint8_t>(ex);
-  entry[14] = static_cast<std::uint8_t>(s2);
-  entry[15] = static_cast<std::uint8_t>(rc);
-  int slot = 0;
-  for (const int au : pointers) {
-    if (wide) {
-      entry[16 + 2 * slot] = static_cast<std::uint8_t>(au & 0xFF);
-      entry[17 + 2 * slot] = static_cast<std::uint8_t>(au >> 8);
-    } else {
-      entry[16 + slot] = static_cast<std::uint8_t>(au);
-    }
-    ++slot;
+// Entry `index`: user byte, name and type, EX, S2, RC and the pointers, one
+// byte each or, with eight per entry, 16-bit little-endian.
+inline void put_entry(RunState& s, int index, int user, const char* name11, int ex,
+                      int s2, int rc, const std::vector<int>& aus = {}) {
+  std::uint8_t* e = s.entry(index);
+  std::memset(e, 0, kEntrySize);
+  std::memcpy(e + 1, name11, 11);
+  e[0] = static_cast<std::uint8_t>(user);
+  e[12] = static_cast<std::uint8_t>(ex);
+  e[14] = static_cast<std::uint8_t>(s2);
+  e[15] = static_cast<std::uint8_t>(rc);
+  std::uint8_t* p = e + 16;
+  for (const int au : aus) {
+    *p++ = static_cast<std::uint8_t>(au & 0xFF);
+    if (s.pointers_per_entry == 8) *p++ = static_cast<std::uint8_t>(au >> 8);
   }
 }
 
-// Makes every entry a plain free entry, as a formatted disk holds them.
-inline void clear_entries(RunState& state) {
-  for (int i = 0; i < state.dir_entry_count; ++i) {
-    std::uint8_t* entry = state.entry(i);
-    std::memset(entry, 0, kEntrySize);
-    entry[0] = kFreeMark;
-    std::memset(entry + 1, ' ', 11);
-  }
+// Every entry free, as a format leaves it.
+inline void clear_entries(RunState& s) {
+  for (int i = 0; i < s.dir_entry_count; ++i)
+    put_entry(s, i, kFreeMark, "           ", 0, 0, 0);
 }
 
-// The 32 bytes of entry `index` as a string, for whole-entry comparisons.
-inline std::string entry_bytes(const RunState& state, int index) {
-  return std::string(reinterpret_cast<const char*>(state.entry(index)), kEntrySize);
+inline std::string entry_bytes(const RunState& s, int index) {
+  return std::string(reinterpret_cast<const char*>(s.entry(index)), kEntrySize);
 }
 
-// Standard output and standard error of one call.
 struct Captured {
-  std::string out;
+  ErrorCode code;
   std::string err;
+  std::string out;
 };
 
 template <typename Call>
 Captured capture(Call&& call) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  call();
+  const ErrorCode code = call();
   std::fflush(stdout);
-  Captured result;
-  result.out = testing::internal::GetCapturedStdout();
-  result.err = testing::internal::GetCapturedStderr();
-  return result;
-}
-
-// The result of a call whose output does not matter to the test.
-template <typename Call>
-auto quietly(Call&& call) {
-  decltype(call()) result{};
-  capture([&] { result = call(); });
-  return result;
+  const std::string err = testing::internal::GetCapturedStderr();
+  return {code, err, testing::internal::GetCapturedStdout()};
 }
 
 }  // namespace xev::test

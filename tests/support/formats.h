@@ -3,6 +3,8 @@
 // an image named *.<extension> must see the same disk as xev.
 #pragma once
 
+#include <ostream>
+
 namespace xev::test {
 
 struct InteropFormat {
@@ -13,6 +15,11 @@ struct InteropFormat {
   bool wide_pointers;     // DSM > 255: eight 16-bit pointers per entry
   int system_size;        // bytes before the data area
 };
+
+// Parameterised tests show the format by its extension.
+inline void PrintTo(const InteropFormat& format, std::ostream* out) {
+  *out << format.extension;
+}
 
 // mkfs.cpm writes only the system area and the directory; extend its image
 // to image_size (e.g. truncate) before using it. For the diskdefs marked
