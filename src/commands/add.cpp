@@ -104,7 +104,9 @@ ErrorCode write_file(RunState& state, const std::vector<std::uint8_t>& data) {
 }
 
 // Reads the whole open host file before anything of it is written, so that a
-// file that cannot be read leaves the image untouched.
+// file that cannot be read leaves the image untouched. A short read ends the
+// command without saving: the -ow erasures are not saved either, so the file
+// it was to replace is kept.
 ErrorCode read_host_file(RunState& state, std::vector<std::uint8_t>& data) {
   try {
     data.resize(static_cast<std::size_t>(state.host_file_size));
@@ -144,7 +146,7 @@ Outcome add_one(RunState& state, const std::string& target,
     raise_error(ERR_DISK_FULL);
     return Outcome::kStop;
   }
-  if (read_host_file(state, data) != ERR_OK) return Outcome::kSkipped;
+  if (read_host_file(state, data) != ERR_OK) return Outcome::kAbort;
   if (write_file(state, data) != ERR_OK) return Outcome::kAbort;
   return Outcome::kAdded;
 }
