@@ -128,12 +128,13 @@ std::unique_ptr<RunState> make_state(int geometry) {
   return state;
 }
 
-// Gives the state the in-memory file `fd` as its image, unbuffered as the
-// tool opens its images.
-void attach_image(RunState& state, int fd) {
+// Gives the state the in-memory file `fd` as its image; unbuffered for the
+// writing commands, as the tool opens their images. The reading commands get
+// a stream that could write, so that a stray write shows in the image.
+void attach_image(RunState& state, int fd, bool for_writing) {
   state.image_file.reset(fdopen(dup(fd), "r+b"));
   FUZZ_CHECK(state.image_file != nullptr);
-  std::setvbuf(state.image_file.get(), nullptr, _IONBF, 0);
+  if (for_writing) std::setvbuf(state.image_file.get(), nullptr, _IONBF, 0);
 }
 
 // Loads the directory strictly; true when that works. Otherwise loads it
@@ -353,7 +354,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   lay_image(*loaded, data + 2, size - 2, image);
   after.resize(image.size());
   fill_file(g_image_fd, image);
-  attach_image(*loaded, g_image_fd);
+  attach_image(*loaded, g_image_fd, false);
   const bool clean = load_either_way(*loaded);
 
   std::vector<std::string> names;
@@ -371,7 +372,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
        {Command::kErase, Command::kSetAttrs, Command::kSetUser, Command::kAdd}) {
     fill_file(g_work_fd, image);
     std::unique_ptr<RunState> state = make_state(choice.geometry);
-    attach_image(*state, g_work_fd);
+    attach_image(*state, g_work_fd, true);
     load_either_way(*state);
     run_writing_command(*state, command, choice, name, user);
     read_image(g_work_fd, after);
