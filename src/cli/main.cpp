@@ -10,6 +10,7 @@
 #include "cli/run_state.h"
 #include "commands/commands.h"
 #include "imagetype/image_type.h"
+#include "platform/platform.h"
 #include "store/directory.h"
 #include "store/format.h"
 #include "store/image.h"
@@ -83,6 +84,7 @@ ErrorCode run(int argc, const char* const* argv, std::unique_ptr<RunState>& stat
 
 int main(int argc, char** argv) {
   using namespace xev;
+  platform::use_binary_streams();
   print_banner();
   std::unique_ptr<RunState> state;
   ErrorCode code = ERR_OK;

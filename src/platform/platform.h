@@ -26,6 +26,11 @@ std::string executable_dir();
 // deleted.
 bool remove_regular_file(const std::string& path);
 
+// Puts standard input, output and error into binary mode, so that no byte
+// read or written is translated: the texts end their lines with "\n" alone
+// on every host. Called once, first thing in the run; nothing to do on POSIX.
+void use_binary_streams();
+
 enum class FindStatus { kFound, kNoFiles, kFailed };
 
 // Host directory search: find-first / find-next over the entries of one

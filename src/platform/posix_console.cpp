@@ -152,6 +152,9 @@ std::string executable_dir() {
   }
 }
 
+// POSIX streams never translate line ends.
+void use_binary_streams() {}
+
 bool remove_regular_file(const std::string& path) {
   struct stat info {};
   if (lstat(path.c_str(), &info) != 0) return false;

@@ -5,10 +5,12 @@
 #include <windows.h>
 
 #include <conio.h>
+#include <fcntl.h>
 #include <io.h>
 
 #include <csignal>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -20,7 +22,9 @@ namespace {
 constexpr int kCtrlC = 3;
 
 // Function and cursor keys arrive as a prefix byte and a scan code.
-bool is_extended_prefix(int key) { return key == 0 || key == 0xE0; }
+bool is_extended_prefix(int key) {
+  return key == 0 || key == 0xE0;
+}
 
 // A real console; redirected input (the NUL device included, which counts as
 // a character device) is not one.
@@ -32,13 +36,19 @@ bool stdin_is_console() {
 
 }  // namespace
 
+void use_binary_streams() {
+  for (std::FILE* stream : {stdin, stdout, stderr}) _setmode(_fileno(stream), _O_BINARY);
+}
+
 void wait_for_key(int key_code) {
   if (!stdin_is_console()) return;
   for (;;) {
     const int key = _getch();
-    if (key == key_code) return;
-    if (is_extended_prefix(key)) {
-      _getch();  // the scan code that belongs to the prefix
+    if (key == key_code || key == EOF) return;  // EOF: the console cannot be read
+    // The scan code that belongs to the prefix is already waiting; without
+    // one, 0xE0 was a plain character of the console's code page.
+    if (is_extended_prefix(key) && _kbhit()) {
+      _getch();
       continue;
     }
     // _getch hands Ctrl-C over as a key; treat it as the interrupt it is.
@@ -55,7 +65,8 @@ std::string executable_dir() {
     if (length < size) {
       const std::string path(buffer.data(), length);
       const std::size_t separator = path.find_last_of("\\/");
-      return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+      return separator == std::string::npos ? std::string()
+                                            : path.substr(0, separator + 1);
     }
     // Cut short: try again with more room.
     if (buffer.size() >= 32768) return {};
@@ -66,7 +77,8 @@ std::string executable_dir() {
 bool remove_regular_file(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) return false;
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+    return false;
   return DeleteFileA(path.c_str()) != 0;
 }
 

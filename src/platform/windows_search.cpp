@@ -1,11 +1,14 @@
 // Host directory search on Windows, through the system's own find-first /
 // find-next. Directories, hidden and system files are skipped; the names are
 // collected at the first call and handed out in ascending byte order.
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,8 +49,14 @@ FindStatus HostSearch::first(const std::string& pattern, std::string& name) {
   }
   std::unique_ptr<void, FindCloser> handle(raw);
   do {
-    if ((data.dwFileAttributes & kSkipped) == 0) impl_->names.emplace_back(data.cFileName);
+    if ((data.dwFileAttributes & kSkipped) == 0)
+      impl_->names.emplace_back(data.cFileName);
   } while (FindNextFileA(raw, &data));
+  // The search ends with "no more files"; anything else cut it short.
+  if (GetLastError() != ERROR_NO_MORE_FILES) {
+    impl_->names.clear();
+    return FindStatus::kFailed;
+  }
 
   if (impl_->names.empty()) return FindStatus::kFailed;
   std::sort(impl_->names.begin(), impl_->names.end());
