@@ -214,6 +214,8 @@ TEST_F(SystemTracksTest, SaveRefusesToReplaceTheImageItself) {
     EXPECT_EQ(box.read_file("t.dsk"), image);
   }
 
+  // Windows sees a POSIX link as the file it points to.
+  if (running_under_wine()) GTEST_SKIP() << "Wine shows a symbolic link as its target";
   ASSERT_EQ(::symlink("t.dsk", box.path("link.bin").c_str()), 0);
   const CliResult result = box.run({"t.dsk", "-s", "link.bin"});
   EXPECT_EQ(result.out, done("extracted"));
