@@ -3,6 +3,7 @@
 #include <string>
 
 #include "commands/commands.h"
+#include "platform/platform.h"
 #include "store/directory.h"
 #include "store/image.h"
 
@@ -68,7 +69,7 @@ void run_extract(RunState& state) {
        index = search_next(state)) {
     load_entry_name(state, index);
     state.cur_records = file_records(state, extent_key_of(state, index));
-    state.host_name = host_name_for(state.cur_name);
+    state.host_name = platform::safe_host_name(host_name_for(state.cur_name));
     if (open_host_file(state, true) != ERR_OK) return;
     const ErrorCode code = copy_file_data(state, index);
     close_host_file(state);

@@ -31,6 +31,16 @@ bool remove_regular_file(const std::string& path);
 // on every host. Called once, first thing in the run; nothing to do on POSIX.
 void use_binary_streams();
 
+// A host file name made from a CP/M name that stays an ordinary file in the
+// target folder. On Windows a ':' (a drive or stream name) and the characters
+// '<' and '>' become '_', and a reserved device name (CON, PRN, AUX, NUL,
+// COM0 to COM9, LPT0 to LPT9, CONIN$, CONOUT$; with or without a type, in any
+// letter case) gets a '_' in front; elsewhere the name is returned as it is.
+std::string safe_host_name(std::string name);
+
+// The Windows rule of safe_host_name, available on every host.
+std::string windows_safe_name(std::string name);
+
 enum class FindStatus { kFound, kNoFiles, kFailed };
 
 // Host directory search: find-first / find-next over the entries of one
