@@ -1,8 +1,8 @@
-// Builds images for the command tests: definition sections, directory entries
-// and records of types without skew, where directory entry i lies at
-// base + 32 i and record r of unit a at base + (a * records per unit + r) * 128.
+// Builds images for the command tests. The types have no skew: directory entry
+// i lies at base + 32 i and record r of unit a at base + (a * 8 * au_kib + r) * 128.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -11,13 +11,10 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "support/sandbox.h"
 
 namespace xev::test {
 
-// A section of the definition file for a type without skew.
 inline std::string ini_section(const std::string& ext, int spt, int bls, int exm, int dsm, int drm,
                                int off, const std::string& extra = "") {
   return "[" + ext + "]\nSPT=" + std::to_string(spt) + "\nXLT=0\nBLS=" + std::to_string(bls) +
@@ -26,44 +23,35 @@ inline std::string ini_section(const std::string& ext, int spt, int bls, int exm
 }
 
 struct Layout {
-  std::size_t base = 6656;  // the first byte of unit 0, e.g. two tracks of 26 records
+  std::size_t base = 6656;  // the first byte of unit 0: two tracks of 26 records
   int au_kib = 1;
-  bool wide = false;  // eight 16-bit pointers per entry
+  bool wide = false;  // 16-bit pointers
 };
 
-// `xev name -f ...` in `box`; the bytes of the new image.
+// The bytes of image `name`, made by `xev name -f extra...`.
 inline std::string formatted(const Sandbox& box, const std::string& name,
-                             const std::vector<std::string>& extra = {}) {
-  std::vector<std::string> args{name, "-f"};
-  args.insert(args.end(), extra.begin(), extra.end());
-  const CliResult made = box.run(args);
+                             std::vector<std::string> extra = {}) {
+  extra.insert(extra.begin(), {name, "-f"});
+  const CliResult made = box.run(extra);
   EXPECT_EQ(made.status, 0) << made.err;
   return box.read_file(name);
 }
 
-// A directory entry; `name` and `ext` are blank-padded to 8 and 3 characters.
+// `name` and `ext` are blank-padded to 8 and 3 characters.
 inline std::string dir_entry(int user, std::string name, std::string ext, int ex, int s2, int rc,
                              std::initializer_list<int> pointers, bool wide = false) {
   name.resize(8, ' ');
   ext.resize(3, ' ');
-  std::string entry = std::string(1, static_cast<char>(user)) + name + ext;
-  entry += {static_cast<char>(ex), '\0', static_cast<char>(s2), static_cast<char>(rc)};
+  std::string entry = char(user) + name + ext + char(ex) + '\0' + char(s2) + char(rc);
+  for (int au : pointers)
+    entry += wide ? std::string{char(au & 0xFF), char(au >> 8)} : std::string(1, char(au));
   entry.resize(32, '\0');
-  std::size_t at = 16;
-  for (int au : pointers) {
-    entry[at++] = static_cast<char>(au & 0xFF);
-    if (wide) entry[at++] = static_cast<char>(au >> 8);
-  }
   return entry;
-}
-
-inline std::size_t entry_offset(int index, const Layout& at = {}) {
-  return at.base + 32 * static_cast<std::size_t>(index);
 }
 
 inline void put_entry(std::string& image, int index, const std::string& entry,
                       const Layout& at = {}) {
-  image.replace(entry_offset(index, at), 32, entry);
+  image.replace(at.base + 32 * std::size_t(index), 32, entry);
 }
 
 inline void put_entry(std::string& image, int index, int user, const std::string& name,
@@ -73,7 +61,7 @@ inline void put_entry(std::string& image, int index, int user, const std::string
 }
 
 inline std::size_t record_offset(int au, int record, const Layout& at = {}) {
-  return at.base + (static_cast<std::size_t>(au) * at.au_kib * 8 + record) * 128;
+  return at.base + (std::size_t(au) * 8 * at.au_kib + record) * 128;
 }
 
 // Record `record` of unit `au`: `data`, the rest of the 128 bytes `fill`.
@@ -83,34 +71,23 @@ inline void put_record(std::string& image, int au, int record, std::string data,
   image.replace(record_offset(au, record, at), 128, data);
 }
 
-inline std::string record_at(const std::string& image, int au, int record, const Layout& at = {}) {
-  return image.substr(record_offset(au, record, at), 128);
-}
-
-// Debian's cpmtools, used as a black box to check what xev reads and writes.
+// Debian's cpmtools, a black box that reads and writes the same images.
 inline bool cpmtools_available() {
   return std::system(
              "{ command -v mkfs.cpm && command -v cpmcp && command -v cpmls && "
              "command -v fsck.cpm; } >/dev/null 2>&1") == 0;
 }
 
-struct ShellResult {
-  std::string out;  // standard output and error
-  int status = -1;
-};
-
-// Runs a shell command in the sandbox folder.
-inline ShellResult run_shell(const Sandbox& box, const std::string& command) {
-  ShellResult result;
+// Runs a shell command in the sandbox folder: its status and all its output.
+inline std::pair<int, std::string> run_shell(const Sandbox& box, const std::string& command) {
+  std::string out;
   std::FILE* pipe = ::popen(("cd '" + box.dir() + "' && " + command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return result;
+  if (pipe == nullptr) return {-1, out};
   char chunk[4096];
-  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
-    result.out.append(chunk, got);
-  }
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+    out.append(chunk, got);
   const int status = ::pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
 }  // namespace xev::test
