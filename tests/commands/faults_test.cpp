@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -45,10 +44,6 @@ std::string extract_heading(const std::string& path) {
   return std::string(kBanner) + "Extracting file(s) from 'x.dsk'\n  path: '" + path +
          "', mask: 'A.COM'\n\n";
 }
-
-// Runs of a Windows build go through Wine, which has no POSIX mounts,
-// permissions, devices or pipes to offer.
-bool under_wine() { return std::getenv("XEV_TEST_EXE") != nullptr; }
 
 // A tmpfs on a new folder of the sandbox while the test runs. Mounting needs
 // root or the right to mount; tests without it skip.
@@ -105,7 +100,7 @@ class FaultsTest : public ::testing::Test {
 };
 
 TEST_F(FaultsTest, FullFileSystemEndsTheCommandWithTheDirectoryUnchanged) {
-  if (under_wine()) GTEST_SKIP() << "needs a POSIX mount";
+  if (running_under_wine()) GTEST_SKIP() << "needs a POSIX mount";
   if (::sysconf(_SC_PAGESIZE) != 4096) GTEST_SKIP() << "laid out for 4 KiB pages";
   Tmpfs fs(box, "full", "size=64k");
   if (!fs.why_not().empty()) GTEST_SKIP() << fs.why_not();
@@ -161,7 +156,7 @@ const struct {
                  {{"-s", "out.bin"}, 0}};
 
 TEST_F(FaultsTest, ReadOnlyImageIsRefusedByEveryWritingCommandAndKept) {
-  if (under_wine()) GTEST_SKIP() << "needs POSIX permissions or a mount";
+  if (running_under_wine()) GTEST_SKIP() << "needs POSIX permissions or a mount";
   // Root may write to any file, so it gets a read-only file system instead.
   std::optional<Tmpfs> fs;
   if (::geteuid() == 0) {
@@ -210,6 +205,7 @@ TEST_F(FaultsTest, ImageCutInsideTheDirectoryIsRefusedUnchanged) {
 // shrinks while it is read: sysfs files claim a page and hold a few bytes.
 // Nothing is saved, so the file that -ow was to replace is kept.
 TEST_F(FaultsTest, HostFileShorterThanItsSizeEndsTheAddWithNothingSaved) {
+  if (running_under_wine()) GTEST_SKIP() << "needs Linux sysfs";
   const std::string dir = "/sys/devices/system/cpu/";
   struct stat info {};
   std::ostringstream content;
@@ -230,7 +226,7 @@ TEST_F(FaultsTest, HostFileShorterThanItsSizeEndsTheAddWithNothingSaved) {
 // Only a plain file or a link is removed before a new file is written; a
 // folder, a device or a pipe stays what it is.
 TEST_F(FaultsTest, TargetsThatAreNoPlainFileAreNeverRemoved) {
-  if (under_wine()) GTEST_SKIP() << "needs POSIX devices and pipes";
+  if (running_under_wine()) GTEST_SKIP() << "needs POSIX devices and pipes";
   make_image("x.dsk");
   const std::string exists = "File `A.COM` already exist !!!\n";
   const struct {
