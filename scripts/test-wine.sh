@@ -43,8 +43,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot --init >/dev/null 2>&1 </dev/null
   wineserver -w
 fi
-# One server for the whole run. The first program started brings up Wine's
-# own services; start it here, with nothing of the tests' pipes to inherit.
+# One persistent server for the whole run; one left over in the private
+# prefix from an earlier use ends first. The first program started brings up
+# Wine's own services: start it here, with none of the tests' pipes to inherit.
+wineserver -k 2>/dev/null || true
+wineserver -w
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
 "$XEV_TEST_RUNNER" "$launcher" >/dev/null 2>&1 </dev/null || true
@@ -77,7 +80,8 @@ awk '
     if (runs) wine[outcome]++
   }
   END {
-    printf "Tests that ran xev.exe under Wine: %d passed, %d failed\n", wine["passed"], wine["failed"]
+    printf "Tests that ran xev.exe under Wine: %d passed, %d failed, %d skipped\n",
+           wine["passed"], wine["failed"], wine["skipped"]
     printf "All tests of these programs: %d passed, %d failed, %d skipped\n",
            total["passed"], total["failed"], total["skipped"]
   }' "$results"/*.xml
