@@ -4,160 +4,173 @@
 #include <string>
 #include <vector>
 
-#include "cli/expected_usage.h"
 #include "support/sandbox.h"
 
 namespace xev::test {
 namespace {
 
-const std::string kFullUsage = kBanner + kUsageHead + kUsagePause + kUsageTail;
+const std::string kUsage =
+    "Usage:\n"
+    "  xev imagefile.ext [ -u usr ] [ -iide ] [ -tns] [ -cp files ] [ -c1 ] [ -cu ] -c "
+    "[ cpm_name ]\n"
+    "  xev imagefile.ext -f | -q [ -tns [ -lbl tns_disk_label ] ]\n"
+    "  xev imagefile.ext -a [path/]cpm_name [ -afn cpm_name ] [ -ow ] [ -u usr ] "
+    "[ -iide ] [ -tns ]\n"
+    "  xev imagefile.ext -e cpm_name [ -u usr ] [ -iide ] [ -tns ]\n"
+    "  xev imagefile.ext -x [path/]cpm_name [ -u usr ] [ -iide ]\n"
+    "  xev imagefile.ext -sa cpm_name attrs [ -u usr ] [ -iide ]\n"
+    "  xev imagefile.ext -su cpm_name req_usr [ -u usr ] [ -iide ]\n"
+    "  xev imagefile.ext -h cpm_name [ -u usr ] [ -iide ]\n"
+    "  xev imagefile.ext -t cpm_name [ -u usr ] [ -iide ]\n"
+    "  xev imagefile.ext -w [path/]in_system_file\n"
+    "  xev imagefile.ext -i [path/]imagefile2.ext\n"
+    "  xev imagefile.ext -s [path/]out_system_file\n"
+    "  xev dummy.ext -iti\n"
+    "\nPress ENTER ...\n"
+    "  -c\tshow catalogue of the image\n"
+    "  -f\tfull format of the image (image will be created if not exist)\n"
+    "  -q\tquick format of the image (image will be created if not exist)\n"
+    "  -a\tadd file(s) to the image (image will be created if not exist)\n"
+    "  -afn  target 'cpm_name' without wildcards for single file\n"
+    "\tIn this case file name in switch -a may be with long name,\n"
+    "\tbut must not contain wildcards.\n"
+    "  -ow\toverwrite existing file(s)\n"
+    "  -e\terase file(s) from the image\n  -x\textract file(s) from the image\n"
+    "  -sa\tset attributes for file(s)\n  -su\tset user area for file(s)\n"
+    "  -h\tdisplay hex dump of the file\n  -t\tdisplay content of the ASCII file\n"
+    "  -w\twrite system to the image from file\n"
+    "  -i\twrite system to the image from another image of the same type\n"
+    "  -s\textract system from the image and save to file\n"
+    "  -iide\tignore invalid directory entries\n  -iti\tdisplay Image Type info\n"
+    "  -tns\tconsider disk as TNS-DOS\n"
+    "  -lbl\tset label for TNS-DOS disk; \"TNS-DOS/XEV\" if not used\n"
+    "  -u\tuse user area number 'usr' - 0 to 31\n"
+    "\tif not specified, files of all users are processed\n"
+    "\tand for switch -a user 0 is always used\n"
+    "  -cp\tdetermines number of files on one catalogue page\n"
+    "  -c1\tone column catalogue\n  -cu\tdo not sort catalogue\n"
+    "  'tns_disk_label' is label for TNS-DOS disk (max. 11 chars)\n"
+    "  'attrs' can be -- / R- / -S / RS\n"
+    "  'req_usr' is requested user area number 0 to 31\n"
+    "  'imagefile.ext', 'imagefile2.ext' are image file names with extension\n"
+    "  'cpm_name' is the file name in CP/M 8.3 format\n"
+    "\t     which can contain wildcards '*' or '?'\n"
+    "\t     and can be with dir-path of the file(s) to add or extract.\n"
+    "  'system_file' is binary file with CP/M system itself\n\n";
 
-std::string describe(const std::vector<std::string>& args) {
-  std::string text;
-  for (const std::string& arg : args) text += "[" + arg.substr(0, 40) + "] ";
-  return text;
+struct Case {
+  std::vector<std::string> args;
+  int status;
+  std::string err;  // the message, without the " !!!" and line end of all
+  std::string out = std::string(kBanner) + "\n";  // a failure before any command
+  std::string argv0 = "";                         // the sandbox's own program
+};
+
+void expect_run(const Sandbox& box, const Case& c) {
+  std::string trace = c.argv0;
+  for (const std::string& arg : c.args) trace += " [" + arg.substr(0, 40) + "]";
+  SCOPED_TRACE(trace);
+  // Standard input is not a terminal: a pause prints its prompt and goes on.
+  const CliResult result =
+      box.run_as(c.argv0.empty() ? box.program() : c.argv0, c.args, "typed ahead\r\n");
+  EXPECT_EQ(result.out, c.out);
+  EXPECT_EQ(result.err, c.err.empty() ? "" : c.err + " !!!\n");
+  EXPECT_EQ(result.status, c.status);
 }
 
-TEST(Usage, ShownWithoutArgumentsAndWithoutCommand) {
+TEST(Cli, UsageWithoutACommandWhateverTheProgramIsCalled) {
   Sandbox box;
-  // Standard input is not a terminal: the pause prints its prompt and goes on.
-  const std::vector<std::string> cases[] = {
-      {}, {"games.dsk"}, {"games.dsk", "-u", "3"}, {"games.dsk", "-iide"},
-      {"games.dsk", "-tns"}, {"-c"},
-  };
-  for (const auto& args : cases) {
-    SCOPED_TRACE(describe(args));
-    const CliResult result = box.run(args, "typed ahead\r\n");
-    EXPECT_EQ(result.out, kFullUsage);
-    EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.status, 0);
-  }
+  const std::string usage = kBanner + kUsage;
+  expect_run(box, {{}, 0, "", usage});
+  expect_run(box, {{"games.dsk", "-iide", "-tns", "-u", "0"}, 0, "", usage});
+  expect_run(box, {{}, 0, "", usage, "/some/where/renamed.tool"});
   EXPECT_FALSE(box.exists("games.dsk"));
 }
 
-TEST(Usage, SameTextWhateverTheProgramIsCalled) {
+TEST(Cli, OptionRefusalsInTheirOrder) {
   Sandbox box;
-  const CliResult result = box.run_as("/some/where/renamed.tool", {});
-  EXPECT_EQ(result.out, kFullUsage);
-  EXPECT_EQ(result.status, 0);
-}
-
-TEST(ParserFailures, ReportOnceAndExitWithTheCode) {
-  Sandbox box;
-  const struct {
-    std::vector<std::string> args;
-    int status;
-    std::string err;
-  } cases[] = {
-      {{"g.dsk", "-C"}, 95, "Unknown option: `-C` !!!\n"},
-      {{"g.dsk", "-c", "-c1", "-C"}, 95, "Unknown option: `-C` !!!\n"},
-      {{"g.dsk", "-x"}, 96, "Missing option value(s) `-x`! !!!\n"},
-      {{"g.dsk", "-sa", "A.TXT"}, 96, "Missing option value(s) `-sa`! !!!\n"},
-      {{"g.dsk", "-e", "sub/A.TXT"}, 24, "Path not allowed for option `-e` !!!\n"},
-      {{"g.dsk", "-u", "32", "-c"}, 97, "Bad value `32` for option `-u` !!!\n"},
-      {{"g.dsk", "-sa", "A.TXT", "rs"}, 97, "Bad value `rs` for option `-sa` !!!\n"},
-      {{"g.dsk", "-a", "*.COM", "-afn", "X.COM"}, 97, "Bad value `*.COM` for option `-a` !!!\n"},
-      {{"g.dsk", "-f", "-q"}, 94, "Bad combination of options: -f -q !!!\n"},
-      {{"g.dsk", "-x", "A.TXT", "-c"}, 94, "Bad combination of options: -c -x   !!!\n"},
-      {{"g.dsk", "-q", "-c"}, 94, "Bad combination of options: not allowed -f/-q !!!\n"},
-      {{"g.dsk", "-afn", "X.COM"}, 94, "Bad combination of options: not allowed -afn !!!\n"},
-      {{"g.dsk", "-lbl", "X", "-q"}, 94, "Bad combination of options: not allowed -lbl !!!\n"},
-      {{std::string(256, 'n') + ".dsk", "-c"}, 97,
-       "Bad value `" + std::string(256, 'n') + ".dsk` for option `imagefile.ext` !!!\n"},
+  const auto bad = [](const std::string& value, const std::string& option) {
+    return "Bad value `" + value + "` for option `" + option + "`";
   };
-  for (const auto& test : cases) {
-    SCOPED_TRACE(describe(test.args));
-    const CliResult result = box.run(test.args);
-    EXPECT_EQ(result.out, std::string(kBanner) + "\n");
-    EXPECT_EQ(result.err, test.err);
-    EXPECT_EQ(result.status, test.status);
-  }
+  const std::string rule = "Bad combination of options: not allowed ";
+  const Case cases[] = {
+      // Options match whole; -c takes the next word as its name, whatever it is.
+      {{"g.dsk", "-cx"}, 95, "Unknown option: `-cx`"},
+      {{"g.dsk", "-c", "-x", "A.TXT"}, 95, "Unknown option: `A.TXT`"},
+      // A missing value, also the second of two, before a path; a path before
+      // a bad value.
+      {{"g.dsk", "-c1", "-x"}, 96, "Missing option value(s) `-x`!"},
+      {{"g.dsk", "-su", "sub/A.TXT"}, 96, "Missing option value(s) `-su`!"},
+      {{"g.dsk", "-e", "sub/A.TXT"}, 24, "Path not allowed for option `-e`"},
+      {{"g.dsk", "-su", "x/A.TXT", "99"}, 24, "Path not allowed for option `-su`"},
+      {{"g.dsk", "-u", "32", "-c"}, 97, bad("32", "-u")},
+      {{"g.dsk", "-cp", "0", "-c"}, 97, bad("0", "-cp")},
+      {{"g.dsk", "-sa", "A.TXT", "rs"}, 97, bad("rs", "-sa")},
+      {{"g.dsk", "-lbl", "ABCDEFGHIJKL", "-tns", "-q"}, 97, bad("ABCDEFGHIJKL", "-lbl")},
+      // A failing option ends the parse before the combination rules ...
+      {{"g.dsk", "-f", "-q", "-u", "99"}, 97, bad("99", "-u")},
+      // ... which apply in this order, before the count of commands.
+      {{"g.dsk", "-f", "-q", "-cp", "1"}, 94, "Bad combination of options: -f -q"},
+      {{"g.dsk", "-ow", "-cp", "1"}, 94, rule + "-cp"},
+      {{"g.dsk", "-c1", "-x", "A"}, 94, rule + "-c1"},
+      {{"g.dsk", "-cu", "-x", "A"}, 94, rule + "-cu"},
+      {{"g.dsk", "-ow", "-afn", "X", "-x", "A"}, 94, rule + "-ow"},
+      {{"g.dsk", "-afn", "X", "-u", "1", "-w", "S"}, 94, rule + "-afn"},
+      {{"g.dsk", "-u", "1", "-iide", "-w", "S"}, 94, rule + "-u"},
+      {{"g.dsk", "-u", "3", "-f", "-a", "X"}, 94, rule + "-u"},
+      {{"g.dsk", "-iide", "-tns", "-iti"}, 94, rule + "-iide"},
+      {{"g.dsk", "-lbl", "X", "-iti", "-tns"}, 94, rule + "-tns"},
+      {{"g.dsk", "-tns", "-t", "A", "-h", "B"}, 94, rule + "-tns"},
+      {{"g.dsk", "-lbl", "", "-q"}, 94, rule + "-lbl"},
+      {{"g.dsk", "-lbl", "X", "-tns", "-c"}, 94, rule + "-lbl"},
+      // More than one command: their list, before the rule for a format.
+      {{"g.dsk", "-a", "X", "-x", "Y", "-q"}, 94, "Bad combination of options: -a -x  "},
+      {{"g.dsk", "-iti", "-s", "S", "-i", "I", "-w", "W", "-t", "T", "-h", "H", "-su",
+        "A", "1", "-sa", "A", "RS", "-x", "A", "-e", "A", "-a", "A", "-c"},
+       94, "Bad combination of options: -c -a -e -x -sa -su -h -t -w -i -s -iti  "},
+      {{"g.dsk", "-q", "-c"}, 94, rule + "-f/-q"},
+      // A target name is for one host file.
+      {{"g.dsk", "-a", "*.COM", "-afn", "X.COM"}, 97, bad("*.COM", "-a")},
+      {{"g.dsk", "-afn", "X.COM", "-a", "src/A?.COM"}, 97, bad("A?.COM", "-a")},
+  };
+  for (const Case& c : cases) expect_run(box, c);
   EXPECT_FALSE(box.exists("g.dsk"));
 }
 
-TEST(ParserFailures, OverlongProgramPathIsRefused) {
+TEST(Cli, FailuresBeforeTheCommandSetTheStatusItsOwnDoNot) {
   Sandbox box;
-  const std::string argv0 = "/" + std::string(300, 'p') + "/xev";
-  const CliResult result = box.run_as(argv0, {"g.dsk", "-c"});
-  EXPECT_EQ(result.out, std::string(kBanner) + "\n");
-  EXPECT_EQ(result.err, "Bad value `" + argv0 + "` for option `xev` !!!\n");
-  EXPECT_EQ(result.status, 97);
-}
-
-// The sandbox holds a link to the built xev; the build tree beside the real
-// executable has its own copy of the shipped definition file.
-TEST(DefinitionFile, IsReadBesideTheExecutable) {
-  Sandbox box;
-  box.write_ini(std::string("[zzq]\n") + kEightInchDefinition);
-
-  // A program path with a directory: the sandbox's own file.
-  CliResult result = box.run({"x.zzq", "-iti"});
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.status, 0);
-
-  // A bare program name: the directory the system reports for the running
-  // executable, not the working directory.
-  result = box.run_as("xev", {"x.zzq", "-iti"});
-  EXPECT_EQ(result.out, std::string(kBanner) + "\n");
-  EXPECT_EQ(result.err, "Definition for Image type `zzq` missing !!!\n");
-  EXPECT_EQ(result.status, 18);
-
-  result = box.run_as("xev", {"x.dsk", "-iti"});
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.status, 0);
-  EXPECT_FALSE(box.exists("x.zzq"));
-  EXPECT_FALSE(box.exists("x.dsk"));
-}
-
-TEST(DefinitionFile, MissingFileEndsTheRunWithStatus17) {
-  Sandbox box;
-  box.remove_ini();
-  const CliResult result = box.run({"games.dsk", "-c"});
-  EXPECT_EQ(result.out, std::string(kBanner) + "\n");
-  EXPECT_EQ(result.err, "Config file `xev.ini` missing !!!\n");
-  EXPECT_EQ(result.status, 17);
-  EXPECT_FALSE(box.exists("games.dsk"));
-}
-
-TEST(RunSequence, CommandFailureLeavesTheStatusAtZero) {
-  Sandbox box;
-  box.write_ini(std::string("[dsk]\n") + kEightInchDefinition);
   ASSERT_EQ(box.run({"games.dsk", "-f"}).status, 0);
   const std::string formatted = box.read_file("games.dsk");
-
-  const CliResult result = box.run({"games.dsk", "-x", "NOPE.TXT"});
-  EXPECT_EQ(result.err, "File `NOPE.TXT` not found !!!\n");
-  EXPECT_EQ(result.status, 0);
-  // The heading ends in an empty line; the entry adds none for a command's
-  // own failure.
-  EXPECT_NE(result.out.substr(result.out.size() - 3), "\n\n\n");
-  EXPECT_FALSE(box.exists("NOPE.TXT"));
+  box.write_file("short.dsk", std::string(1000, '\xE5'));
+  const Case cases[] = {
+      {{"new.dsk", "-c"}, 2, "Can't open image `new.dsk`"},
+      {{"short.dsk", "-c"}, 3, "Image `short.dsk` has bad size"},
+      {{"games", "-c"}, 16, "Extension of the Image name `games` missing"},
+      {{"games.zzq", "-c"}, 18, "Definition for Image type `zzq` missing"},
+      // No empty line after a command's own failure.
+      {{"games.dsk", "-x", "NOPE.TXT"}, 0, "File `NOPE.TXT` not found",
+       kBanner + std::string("Extracting file(s) from 'games.dsk'\n"
+                             "  path: '', mask: 'NOPE.TXT'\n\n")},
+  };
+  for (const Case& c : cases) expect_run(box, c);
+  box.remove_ini();
+  expect_run(box, {{"games.dsk", "-c"}, 17, "Config file `xev.ini` missing"});
   EXPECT_EQ(box.read_file("games.dsk"), formatted);
+  EXPECT_EQ(box.read_file("short.dsk"), std::string(1000, '\xE5'));
+  EXPECT_FALSE(box.exists("new.dsk") || box.exists("NOPE.TXT"));
 }
 
-TEST(RunSequence, FailureBeforeTheCommandSetsTheStatus) {
+// The definition file lies beside the executable: in the folder of argv[0], or
+// for a bare name in the folder of the running program (the sandbox links to
+// the build tree's xev, beside the shipped file), never the working folder.
+TEST(Cli, DefinitionFileIsReadBesideTheExecutable) {
   Sandbox box;
-  box.write_ini(std::string("[dsk]\n") + kEightInchDefinition);
-  box.write_file("short.dsk", std::string(1000, '\xE5'));
-  const struct {
-    std::vector<std::string> args;
-    int status;
-    std::string err;
-  } cases[] = {
-      {{"games.dsk", "-c"}, 2, "Can't open image `games.dsk` !!!\n"},
-      {{"short.dsk", "-c"}, 3, "Image `short.dsk` has bad size !!!\n"},
-      {{"games", "-c"}, 16, "Extension of the Image name `games` missing !!!\n"},
-      {{"games.img", "-c"}, 18, "Definition for Image type `img` missing !!!\n"},
-  };
-  for (const auto& test : cases) {
-    SCOPED_TRACE(describe(test.args));
-    const CliResult result = box.run(test.args);
-    EXPECT_EQ(result.out, std::string(kBanner) + "\n");
-    EXPECT_EQ(result.err, test.err);
-    EXPECT_EQ(result.status, test.status);
-  }
-  EXPECT_FALSE(box.exists("games.dsk"));
-  EXPECT_EQ(box.read_file("short.dsk"), std::string(1000, '\xE5'));
+  box.write_ini(std::string("[zzq]\n") + kEightInchDefinition);
+  const std::string failed = std::string(kBanner) + "\n";
+  const std::string missing = "Definition for Image type `zzq` missing";
+  expect_run(box, {{"new.zzq", "-c"}, 2, "Can't open image `new.zzq`"});
+  expect_run(box, {{"new.zzq", "-c"}, 18, missing, failed, "xev"});
+  expect_run(box, {{"new.dsk", "-c"}, 2, "Can't open image `new.dsk`", failed, "xev"});
 }
 
 }  // namespace
