@@ -13,6 +13,8 @@ namespace xev::test {
 namespace {
 
 constexpr int kSize = 256256;
+constexpr const char* kHead =
+    "\n U Name          RECS  SIZE  RS\n-------------------------------\n";
 constexpr int kSkew[26] = {1, 7, 13, 19, 25, 5, 11, 17, 23, 3, 9,  15, 21,
                            2, 8, 14, 20, 26, 6, 12, 18, 24, 4, 10, 16, 22};
 // Entry i lies in record i / 4 of the directory: logical sector i / 4 of track 2.
@@ -86,35 +88,34 @@ TEST_F(FormatCli, TnsFormatWritesTheLabelAndTheMap) {
   }
 }
 
-TEST_F(FormatCli, ImageOfWrongSizeIsRefusedUntouched) {
-  for (auto [size, args] : std::vector<std::pair<int, std::vector<std::string>>>{
-           {kSize + 128, {"t.dsk", "-c"}},
-           {kSize - 1, {"t.dsk", "-q"}},
-           {kSize - 128, {"t.dsk", "-e", "A.TXT"}}}) {
-    make(size, 'w');
+// Images of the wrong size and corrupt entries stop the command, the image
+// untouched; with -iide the entry is reported, an empty line follows and the
+// listing counts the good pointer after the bad one.
+TEST_F(FormatCli, BadImagesAreRefusedUntouched) {
+  std::string bad_user = formatted(box, "t.dsk"), bad_unit = bad_user;
+  bad_user.replace(at(5), 32, dir_entry(32, "BAD", "TXT", 0, 0, 1, {9}));
+  bad_unit.replace(at(5), 32, dir_entry(0, "BAD", "TXT", 0, 0, 1, {243, 7}));
+  const std::string size = "Image `t.dsk` has bad size !!!\n",
+                    bad = "Corrupted directory entry `BAD.TXT` (";
+  const std::string listing = "Catalogue of 't.dsk', mask: '*.*'\n" + std::string(kHead) +
+                              " 0 BAD.TXT          1    1K  --\n\n1K in 1 file(s), 240K free\n63 "
+                              "directory entries free\n\n";
+  using Case = std::tuple<std::string, std::vector<std::string>, std::string, std::string, int>;
+  for (const auto& [image, args, out, err, status] : std::vector<Case>{
+           {std::string(kSize + 128, 'w'), {"t.dsk", "-c"}, "", size, 3},
+           {std::string(kSize - 1, 'w'), {"t.dsk", "-q"}, "", size, 3},
+           {bad_user, {"t.dsk", "-c"}, "", bad + "invalid user number: 32) !!!\n", 15},
+           {bad_unit,
+            {"t.dsk", "-iide", "-c1", "-c"},
+            listing,
+            bad + "invalid AU number: 243) !!!\n",
+            0}}) {
+    box.write_file("t.dsk", image);
     const CliResult result = box.run(args);
-    EXPECT_EQ(result.out + result.err, kBanner + std::string("\nImage `t.dsk` has bad size !!!\n"));
-    EXPECT_EQ(result.status, 3);
-    EXPECT_TRUE(box.read_file("t.dsk") == std::string(std::size_t(size), 'w')) << args[1];
+    EXPECT_EQ(result.out + result.err + std::to_string(result.status),
+              kBanner + ("\n" + out) + err + std::to_string(status));
+    EXPECT_TRUE(box.read_file("t.dsk") == image);
   }
-}
-
-// A corrupt entry stops the command; with -iide it is reported, an empty line
-// follows and the listing counts the good pointer after the bad one.
-TEST_F(FormatCli, CorruptEntryStopsUnlessIgnored) {
-  std::string image = formatted(box, "t.dsk");
-  box.write_file("t.dsk", image.replace(at(5), 32, dir_entry(32, "BAD", "TXT", 0, 0, 1, {9})));
-  CliResult result = box.run({"t.dsk", "-c"});
-  EXPECT_EQ(result.out + result.err, kBanner + std::string("\nCorrupted directory entry `BAD.TXT` "
-                                                           "(invalid user number: 32) !!!\n"));
-  EXPECT_EQ(result.status, 15);
-  box.write_file("t.dsk", image.replace(at(5), 32, dir_entry(0, "BAD", "TXT", 0, 0, 1, {243, 7})));
-  result = box.run({"t.dsk", "-iide", "-c1", "-c"});
-  EXPECT_EQ(result.err, "Corrupted directory entry `BAD.TXT` (invalid AU number: 243) !!!\n");
-  EXPECT_EQ(result.out, kBanner + std::string("\nCatalogue of 't.dsk', mask: '*.*'\n\n U Name    "
-                                              "      RECS  SIZE  RS\n---------------------------"
-                                              "----\n 0 BAD.TXT          1    1K  --\n\n1K in 1 "
-                                              "file(s), 240K free\n63 directory entries free\n\n"));
 }
 
 }  // namespace
