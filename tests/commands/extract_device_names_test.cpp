@@ -5,16 +5,15 @@
 
 #include <string>
 
-#include "commands/add_helpers.h"
-#include "support/sandbox.h"
+#include "commands/disk_builder.h"
 
-namespace xev::test::files {
+namespace xev::test {
 namespace {
 
 TEST(ExtractDeviceNames, BecomePlainFilesOnWindows) {
   Sandbox box;
-  use_test_ini(box);
-  format_image_file(box, "x.t1");
+  box.write_ini(ini_section("t1", 26, 1, 0, 242, 63, 0));
+  std::string image = formatted(box, "x.t1");
   const struct {
     const char* name11;
     const char* shown;
@@ -31,19 +30,21 @@ TEST(ExtractDeviceNames, BecomePlainFilesOnWindows) {
   std::string lines;
   int index = 0;
   for (const auto& c : cases) {
-    put_entry(box, "x.t1", index, file_entry(0, c.name11, 0, 0, 1, {2 + index}));
+    put_entry(image, index, 0, std::string(c.name11, 8), c.name11 + 8, 0, 0, 1, {2 + index},
+              Layout{0});
     ++index;
     const std::string host = windows ? c.windows_name : c.shown;
     lines += host == c.shown
                  ? "File '" + host + "' extracted\n"
                  : "File '" + std::string(c.shown) + "' extracted as " + host + "\n";
   }
+  box.write_file("x.t1", image);
   box.make_dir("out");
   const CliResult result = box.run({"x.t1", "-x", "out/*.*"});
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out,
-            stdout_of("Extracting file(s) from 'x.t1'\n  path: 'out/', mask: '*.*'\n\n" +
-                      lines + "\nDone. 6 file(s) extracted.\n\n"));
+            kBanner + ("Extracting file(s) from 'x.t1'\n  path: 'out/', mask: '*.*'\n\n" +
+                       lines + "\nDone. 6 file(s) extracted.\n\n"));
   for (const auto& c : cases) {
     EXPECT_EQ(
         box.read_file(std::string("out/") + (windows ? c.windows_name : c.shown)).size(),
@@ -53,4 +54,4 @@ TEST(ExtractDeviceNames, BecomePlainFilesOnWindows) {
 }
 
 }  // namespace
-}  // namespace xev::test::files
+}  // namespace xev::test

@@ -1,0 +1,311 @@
+// -a, -x and -e on types without system area: entry i at byte 32 i, unit a at a BLS KiB.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "commands/disk_builder.h"
+
+namespace xev::test {
+namespace {
+
+using Args = std::vector<std::string>;
+using Names = Args;
+
+// [sub]: EXM 0 where 16 pointers would allow 1, so 8 pointers an entry.
+// [wide]: 16-bit pointers to 1 KiB units hold less than EXM 0 asks for.
+const std::string kIni =
+    ini_section("t1", 26, 1, 0, 242, 63, 0) + ini_section("t2", 32, 2, 1, 199, 63, 0) +
+    ini_section("t4", 64, 4, 3, 255, 127, 0) +
+    ini_section("big", 64, 4, 1, 2100, 1023, 0) +
+    ini_section("sub", 32, 2, 0, 155, 63, 0) + ini_section("wide", 32, 1, 0, 300, 63, 0) +
+    ini_section("tiny", 8, 1, 0, 9, 31, 0);
+constexpr std::size_t kMax = 8388608;
+const std::string kLong = "a-long-host-name.data";
+const std::string kTooLong = "` is too long (8388609 bytes). Max length is 8MB. !!!\n";
+
+std::string bytes(std::size_t size, unsigned seed) {
+  std::minstd_rand random(seed + 1);
+  std::string data(size, '\0');
+  for (char& c : data) c = char(random() >> 8);
+  return data;
+}
+// `data` filled with 0xE5 to whole records, or units of `unit` bytes.
+std::string padded(const std::string& data, std::size_t unit = 128) {
+  return data + std::string((unit - data.size() % unit) % unit, '\xE5');
+}
+// Equal bytes; on failure only the sizes and the first difference, not megabytes.
+::testing::AssertionResult same(const std::string& got, const std::string& want) {
+  if (got == want) return ::testing::AssertionSuccess();
+  const auto at = std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first;
+  return ::testing::AssertionFailure() << "sizes " << got.size() << " and " << want.size()
+                                       << ", first difference at " << (at - got.begin());
+}
+// A file entry with pointers first, first + 1, ...
+std::string run_entry(int user, const char* name, const char* ext, int rc, int first,
+                      int count, int ex = 0, int s2 = 0, bool wide = false) {
+  std::string entry = dir_entry(user, name, ext, ex, s2, rc, {}, wide);
+  for (int i = 0, au = first; i < count; ++i, ++au) {
+    entry.replace(16 + (wide ? 2 * i : i), wide ? 2 : 1, {char(au & 0xFF), char(au >> 8)},
+                  0, wide ? 2 : 1);
+  }
+  return entry;
+}
+// The heading of `xev image -a|-x|-e argument [-afn name]`.
+std::string head(const Args& a) {
+  const std::size_t cut = a[2].rfind('/') + 1;  // 0 without a '/'
+  const std::string image = "'" + a[0] + "'", mask = "mask: '" + a[2].substr(cut) + "'\n";
+  if (a[1] == "-e") return "Erasing file(s) from " + image + ", " + mask + "\n";
+  const auto afn = std::find(a.begin(), a.end(), "-afn");
+  return (a[1] == "-a" ? "Adding file(s) to " : "Extracting file(s) from ") + image +
+         "\n  path: '" + a[2].substr(0, cut) + "', " + mask +
+         (afn == a.end() ? "" : "  as '" + afn[1] + "'\n") + "\n";
+}
+// The heading, a line per file and the Done line.
+std::string report(const Args& a, const Names& names) {
+  const std::string verb = a[1] == "-a" ? "added" : a[1] == "-x" ? "extracted" : "erased";
+  std::string text = head(a);
+  for (const std::string& name : names) text += "File '" + name + "' " + verb + "\n";
+  return text + "\nDone. " + std::to_string(names.size()) + " file(s) " + verb + ".\n\n";
+}
+
+class Files : public ::testing::Test {
+ protected:
+  void SetUp() override { box.write_ini(kIni); }
+  // Runs xev: this output after the banner, this error output, status 0.
+  void run(const Args& args, const std::string& out, const std::string& err = "") const {
+    const CliResult result = box.run(args);
+    EXPECT_EQ(result.out, kBanner + out) << args[1] << " " << args[2];
+    EXPECT_EQ(result.err, err) << args[1] << " " << args[2];
+    EXPECT_EQ(result.status, 0);
+  }
+  void check(const Args& args, const Names& names, const std::string& err = "") const {
+    run(args, report(args, names), err);
+  }
+  std::string entry(int index, const std::string& image = "x.t1") const {
+    return box.read_file(image).substr(32 * std::size_t(index), 32);
+  }
+  Sandbox box;
+};
+using AddTest = Files;
+using ExtractTest = Files;
+
+// Each file goes in beside one over 8 MiB, is read back, erased (byte 0 of
+// its entries) and added again into the units given back: the same image.
+TEST_F(AddTest, EntriesPointersAndFillOfEachSizeReadBackAndEraseCleanly) {
+  // clang-format off
+  struct Entry { int index, rc, first, count, ex = 0, s2 = 0; };
+  const struct { const char* type; std::size_t au, size; std::vector<Entry> entries; } rows[] = {
+      {"t1", 1024, 0, {{0, 0, 2, 0}}},
+      {"t1", 1024, 200, {{0, 2, 2, 1}}},
+      {"t2", 2048, 40960, {{0, 0x80, 1, 16, 1}, {1, 64, 17, 4, 2}}},
+      {"sub", 2048, 24576, {{0, 0x80, 1, 8}, {1, 64, 9, 4, 1}}},
+      {"t4", 4096, 614400, {{0, 0x80, 1, 16, 3}, {7, 0x80, 113, 16, 31},  // then S2 counts
+                            {8, 0x80, 129, 16, 3, 1}, {9, 64, 145, 6, 5, 1}}},
+      {"big", 4096, kMax, {{0, 0x80, 8, 8, 1}, {36, 0x80, 296, 8, 9, 2},
+                           {255, 0x80, 2048, 8, 31, 15}}},
+  };
+  // clang-format on
+  for (const auto& row : rows) {
+    const std::string image = std::to_string(row.size) + "." + row.type,
+                      dir = image + "_/";
+    SCOPED_TRACE(image);
+    const bool wide = row.type == std::string("big");
+    const Names names = {"F.D"};
+    box.make_dir(dir);
+    box.write_file(dir + "F.D", bytes(row.size, 1));
+    box.write_file(dir + "OVER.D", "");
+    std::filesystem::resize_file(box.path(dir + "OVER.D"), kMax + 1);
+    std::string blank = formatted(box, image);  // zeros in the data area show the fill
+    const std::size_t start = row.entries[0].first * row.au, rest = blank.size() - start;
+    box.write_file(image, blank.replace(start, rest, rest, '\0'));
+
+    check({image, "-a", dir + "*"}, names, "File `OVER.D" + kTooLong);
+    const std::string disk = box.read_file(image);
+    for (const Entry& e : row.entries) {
+      EXPECT_EQ(entry(e.index, image),
+                run_entry(0, "F", "D", e.rc, e.first, e.count, e.ex, e.s2, wide));
+    }
+    EXPECT_EQ(disk[32 * (row.entries.back().index + 1)], '\xE5');
+    const std::string stored = padded(bytes(row.size, 1), row.au);
+    EXPECT_TRUE(same(disk.substr(start, stored.size()), stored));
+    EXPECT_TRUE(!wide || disk.substr(36 * 32 + 24, 2) == "\x2C\x01");  // unit 300
+
+    check({image, "-x", "*.*"}, names);
+    EXPECT_TRUE(same(box.read_file("F.D"), padded(bytes(row.size, 1))));
+    check({image, "-e", "*.*"}, names);
+    std::string empty = disk;
+    for (int i = 0; i <= row.entries.back().index; ++i) empty[32 * i] = '\xE5';
+    EXPECT_TRUE(same(box.read_file(image), empty));
+    box.run({image, "-a", dir + "*"});
+    EXPECT_TRUE(same(box.read_file(image), disk));
+  }
+}
+
+TEST_F(AddTest, RefusalsAndEmptyRunsLeaveTheImagesAlone) {
+  box.write_file("A.COM", "a");
+  box.write_file(kLong, "long");
+  box.make_dir("empty");
+  const std::string wide = formatted(box, "x.wide");
+  formatted(box, "x.t1");
+  check({"x.t1", "-a", "A.COM", "-u", "3"}, {"A.COM"});
+  const std::string before = box.read_file("x.t1");
+  run({"x.wide", "-a", "A.COM"}, head({"x.wide", "-a", "A.COM"}),
+      "Error in definition for Image type `wide` !!!\n");
+  const std::string exists = "File `A.COM` already exist !!!\n",
+                    bad = "Name of this file `", format = "` has incorrect format !!!\n";
+  enum Out { kNothing, kHeading, kDone };
+  // clang-format off
+  const struct { Out out; Args args; std::string err; } cases[] = {
+      {kDone, {"-a", "A.COM"}, exists},  // in any user area
+      {kDone, {"-a", "A.COM", "-u", "3"}, exists},
+      {kDone, {"-a", kLong}, bad + kLong + format},
+      {kHeading, {"-a", kLong, "-afn", "TOOLONGNAME.D"}, bad + "TOOLONGNAME.D" + format},
+      {kHeading, {"-a", kLong, "-afn", "A?.D"}, "File name `A?.D` must be unambiguous! !!!\n"},
+      {kHeading, {"-a", "empty/*.C"}, "No matching files found for mask `empty/*.C` !!!\n"},
+      {kHeading, {"-a", "none/*.C"}, "Path or file/mask `none/*.C` is invalid!!! !!!\n"},
+      {kHeading, {"-x", "B.COM"}, "File `B.COM` not found !!!\n"},
+      {kDone, {"-x", "*.TXT"}, ""},
+      {kHeading, {"-x", "none/A.COM", "-u", "3"}, exists},
+      {kNothing, {"-x", "A:B.COM"}, bad + "A:B.COM" + format},
+      {kDone, {"-e", "Q.COM"}, ""},
+      {kNothing, {"-e", "A B.COM"}, bad + "A B.COM" + format},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    Args args = c.args;
+    args.insert(args.begin(), "x.t1");
+    const std::string outs[] = {"", head(args), report(args, {})};
+    run(args, outs[c.out], c.err);
+  }
+  EXPECT_EQ(box.read_file("x.t1"), before);
+  EXPECT_EQ(box.read_file("x.wide"), wide);
+}
+
+TEST_F(AddTest, OverwriteErasesTheNameInEveryAreaFirstAndKeepsCrossLinkedUnits) {
+  formatted(box, "x.t1");
+  for (const char* user : {"3", "7"}) {  // another user area, another file
+    box.write_file("A.COM", bytes(3000, *user));
+    check({"x.t1", "-a", "A.COM", "-u", user}, {"A.COM"});
+  }
+  // Extracting the name from both areas leaves the later file, over a larger one.
+  box.write_file("A.COM", std::string(5000, 'x'));
+  check({"x.t1", "-x", "A.COM"}, {"A.COM", "A.COM"});
+  EXPECT_EQ(box.read_file("A.COM"), padded(bytes(3000, '7')));
+  check({"x.t1", "-x", "A.COM", "-u", "3"}, {"A.COM"});
+  EXPECT_EQ(box.read_file("A.COM"), padded(bytes(3000, '3')));
+
+  box.write_file("Z.COM", "old z");
+  check({"x.t1", "-a", "Z.COM"}, {"Z.COM"});
+  box.write_file("A.COM", bytes(1500, 2));
+  std::filesystem::resize_file(box.path("Z.COM"), kMax + 1);
+  check({"x.t1", "-a", "*.COM", "-ow"}, {"A.COM"}, "File `Z.COM" + kTooLong);
+  EXPECT_EQ(entry(0), run_entry(0, "A", "COM", 12, 2, 2));
+  EXPECT_EQ(entry(1), "\xE5" + run_entry(7, "A", "COM", 24, 5, 3).substr(1));
+  EXPECT_EQ(entry(2), "\xE5" + run_entry(0, "Z", "COM", 1, 8, 1).substr(1));
+  EXPECT_EQ(box.read_file("x.t1").substr(2048, 2048), padded(bytes(1500, 2), 2048));
+
+  box.write_file(kLong, "newer");  // -afn names the file replaced
+  check({"x.t1", "-a", kLong, "-afn", "a.com", "-ow"}, {"a.com"});
+  EXPECT_EQ(entry(0), run_entry(0, "A", "COM", 1, 2, 1));
+  EXPECT_EQ(box.read_file("x.t1").substr(2048, 5), "newer");
+
+  // B.COM names unit 2 as well: it stays in use when A.COM goes.
+  std::string image = box.read_file("x.t1");
+  box.write_file("x.t1", image.replace(32, 32, run_entry(0, "B", "COM", 1, 2, 1)));
+  box.write_file(kLong, "newest");
+  check({"x.t1", "-a", kLong, "-afn", "a.com", "-ow"}, {"a.com"});
+  EXPECT_EQ(entry(0) + entry(1),
+            run_entry(0, "A", "COM", 1, 3, 1) + image.substr(32, 32));
+  EXPECT_EQ(box.read_file("x.t1").substr(2048, 1030), padded("newer", 1024) + "newest");
+}
+
+// [tiny]: 9 free units of 1 KiB, 32 entries.
+TEST_F(AddTest, FullDiskOrDirectoryEndsTheRunAndSavesWhatWasAdded) {
+  box.make_dir("disk");
+  for (const auto& [name, size] :
+       {std::pair{"A", 4096}, {"B", 4000}, {"C", 1025}, {"D", 0}})
+    box.write_file(std::string("disk/") + name, bytes(size, 0));
+  formatted(box, "x.tiny");
+  check({"x.tiny", "-a", "disk/*"}, {"A", "B"}, "Disk full !!!\n");
+  EXPECT_EQ(entry(1, "x.tiny") + entry(2, "x.tiny")[0],
+            run_entry(0, "B", "", 32, 5, 4) + "\xE5");
+
+  // More host files than the list first holds, made in reverse order, and
+  // names that are no CP/M names.
+  box.make_dir("dir");
+  Names names;
+  for (int i = 139; i >= 100; --i) box.write_file("dir/F" + std::to_string(i), "");
+  for (int i = 100; i < 130; ++i) names.push_back("F" + std::to_string(i));
+  for (const char* name : {"bad name", "TOOLONGNAME", "X.C;M"}) {
+    box.write_file(std::string("dir/") + name, "");
+  }
+  check({"x.tiny", "-a", "dir/*"}, names,
+        "Name of this file `TOOLONGNAME` has incorrect format !!!\n"
+        "Name of this file `X.C;M` has incorrect format !!!\n"
+        "Name of this file `bad name` has incorrect format !!!\nDirectory full !!!\n");
+  EXPECT_EQ(entry(31, "x.tiny"), run_entry(0, "F129", "", 0, 0, 0));
+}
+
+TEST_F(AddTest, MissingImageIsCreatedAndTnsEntriesAreKeptByAddAndErase) {
+  box.write_file("A.COM", bytes(3000, 3));
+  run({"new.t1", "-a", "A.COM"},
+      "Image 'new.t1' was created.\nImage 'new.t1' was formated.\n" +
+          report({"new.t1", "-a", "A.COM"}, {"A.COM"}));
+  EXPECT_EQ(box.read_file("new.t1").size(), 249600u);
+  EXPECT_EQ(entry(0, "new.t1") + entry(1, "new.t1"),
+            run_entry(0, "A", "COM", 24, 2, 3) + run_entry(0xE5, "", "", 0, 0, 0));
+
+  // Entry 0 is the label, entries 1 and 2 the map (units 0 and 1 in use).
+  std::string tns = formatted(box, "x.t1", {"-tns"});
+  ASSERT_EQ(tns.substr(15, 1) + tns[47] + tns[79] + tns[33], "\xFF\xFE\xFE\x03");
+  check({"x.t1", "-a", "A.COM", "-tns"}, {"A.COM"});
+  tns.replace(96, 32, run_entry(0, "A", "COM", 24, 2, 3))
+      .replace(2048, 3000, bytes(3000, 3));
+  tns[33] = '\x1F';  // units 0 to 4
+  EXPECT_EQ(box.read_file("x.t1"), tns);
+  check({"x.t1", "-e", "*.*", "-tns"}, {"A.COM"});
+  tns[33] = '\x03';
+  tns[96] = '\xE5';
+  EXPECT_EQ(box.read_file("x.t1"), tns);
+  tns[33] = '\x7F';  // a stale map is brought up to date without a match as well
+  box.write_file("x.t1", tns);
+  check({"x.t1", "-e", "NONE.COM", "-tns"}, {});
+  EXPECT_EQ(box.read_file("x.t1")[33], '\x03');
+}
+
+TEST_F(ExtractTest, HandMadeEntriesAreReadAndErasedAsStored) {
+  std::string image = formatted(box, "x.t1");
+  const Layout at{0};
+  // Z.DAT: unit 3 lies behind a zero pointer; 144 records claimed, 24 stored.
+  put_entry(image, 0, 0, "Z", "DAT", 0, 0, 0x80, {2, 0, 3}, at);
+  put_entry(image, 1, 0, "Z", "DAT", 1, 0, 16, {4, 5}, at);
+  put_entry(image, 2, 0, "R", "DAT", 0, 0, 3, {6, 7}, at);  // 3 records of 16
+  put_entry(image, 3, 0, "A/B", "", 0, 0, 0, {}, at);
+  put_entry(image, 4, 0, "C|D", "T\"T", 0, 0, 0, {}, at);
+  put_entry(image, 5, 0, "E\\F", "TXT", 0, 0, 0, {}, at);
+  put_entry(image, 6, 5, "A", "COM", 0, 0, 0, {}, at);
+  put_entry(image, 7, 5, "NOTYPE", "", 0, 0, 0, {}, at);
+  put_entry(image, 8, 5, "lower", "txt", 0, 0, 0, {}, at);
+  put_entry(image, 9, 5, "RO", "\xC3OM", 0, 0, 0, {}, at);  // read-only
+  for (int au = 2; au <= 7; ++au) image.replace(1024 * au, 1024, bytes(1024, au));
+  box.write_file("x.t1", image);
+  run({"x.t1", "-x", "*.*", "-u", "0"},
+      head({"x.t1", "-x", "*.*"}) +
+          "File 'Z.DAT' extracted\nFile 'R.DAT' extracted\nFile 'A/B' extracted as A_B\n"
+          "File 'C|D.T\"T' extracted as C_D.T_T\nFile 'E\\F.TXT' extracted as E_F.TXT\n"
+          "\nDone. 5 file(s) extracted.\n\n");
+  EXPECT_EQ(box.read_file("Z.DAT"), bytes(1024, 2) + bytes(1024, 4) + bytes(1024, 5));
+  EXPECT_EQ(box.read_file("R.DAT"), bytes(384, 6));
+  EXPECT_TRUE(box.exists("A_B") && box.exists("C_D.T_T") && box.exists("E_F.TXT"));
+
+  check({"x.t1", "-e", "*.*", "-u", "5"}, {"A.COM", "NOTYPE.", "lower.txt", "RO.COM"});
+  for (int i = 6; i <= 9; ++i) image[32 * i] = '\xE5';
+  EXPECT_EQ(box.read_file("x.t1"), image);
+}
+
+}  // namespace
+}  // namespace xev::test
