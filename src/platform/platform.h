@@ -49,8 +49,7 @@ enum class FindStatus { kFound, kNoFiles, kFailed };
 // Windows system) entries are skipped. Names come without their directory.
 class HostSearch {
  public:
-  HostSearch();
-  ~HostSearch();
+  HostSearch() = default;
   HostSearch(const HostSearch&) = delete;
   HostSearch& operator=(const HostSearch&) = delete;
 
@@ -62,9 +61,14 @@ class HostSearch {
   void close();
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::vector<std::string> names_;  // sorted
+  std::size_t next_ = 0;
 };
+
+// The host's part of the search: appends to `names` the matching entries of
+// the pattern's directory that are not skipped, in any order. Returns
+// kFound when there is at least one.
+FindStatus list_host_matches(const std::string& pattern, std::vector<std::string>& names);
 
 // Wildcard match by the rules above; shared by the implementations.
 bool wildcard_match(const std::string& pattern, const std::string& name);

@@ -1,12 +1,12 @@
-// Host directory search on POSIX systems. The whole directory is read at the
-// first call and the matching names are handed out in ascending byte order,
-// so the result does not depend on the file system's own order.
+// Host directory search on POSIX systems: the matching entries of one
+// directory, read with opendir/readdir.
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,8 +14,6 @@
 
 namespace xev::platform {
 namespace {
-
-constexpr std::size_t kMaxPattern = 259;
 
 struct DirCloser {
   void operator()(DIR* dir) const noexcept {
@@ -30,18 +28,7 @@ bool is_regular_file(const std::string& path) {
 
 }  // namespace
 
-struct HostSearch::Impl {
-  std::vector<std::string> names;
-  std::size_t next = 0;
-};
-
-HostSearch::HostSearch() : impl_(std::make_unique<Impl>()) {}
-HostSearch::~HostSearch() = default;
-
-FindStatus HostSearch::first(const std::string& pattern, std::string& name) {
-  close();
-  if (pattern.size() > kMaxPattern) return FindStatus::kFailed;
-
+FindStatus list_host_matches(const std::string& pattern, std::vector<std::string>& names) {
   // The directory part ends at the last '/', or at the last '\' when there is
   // no '/' at all, as the command line splits its file arguments.
   std::size_t cut = pattern.rfind('/');
@@ -57,10 +44,7 @@ FindStatus HostSearch::first(const std::string& pattern, std::string& name) {
     errno = 0;
     const dirent* item = readdir(handle.get());
     if (item == nullptr) {
-      if (errno != 0) {
-        impl_->names.clear();
-        return FindStatus::kFailed;
-      }
+      if (errno != 0) return FindStatus::kFailed;
       break;
     }
     const std::string entry = item->d_name;
@@ -68,31 +52,17 @@ FindStatus HostSearch::first(const std::string& pattern, std::string& name) {
     matched = true;
     if (entry[0] == '.') continue;  // hidden, and the "." and ".." entries
     if (!is_regular_file(dir + entry)) continue;
-    impl_->names.push_back(entry);
+    names.push_back(entry);
   }
 
-  if (impl_->names.empty()) return matched ? FindStatus::kFailed : FindStatus::kNoFiles;
+  if (names.empty()) return matched ? FindStatus::kFailed : FindStatus::kNoFiles;
   // A plain name stands for one file: where letter case tells several files
   // apart, the one spelt exactly as asked is the one meant.
   if (mask.find_first_of("*?") == std::string::npos &&
-      std::find(impl_->names.begin(), impl_->names.end(), mask) != impl_->names.end()) {
-    impl_->names.assign(1, mask);
+      std::find(names.begin(), names.end(), mask) != names.end()) {
+    names.assign(1, mask);
   }
-  std::sort(impl_->names.begin(), impl_->names.end());
-  name = impl_->names[0];
-  impl_->next = 1;
   return FindStatus::kFound;
-}
-
-bool HostSearch::next(std::string& name) {
-  if (impl_->next >= impl_->names.size()) return false;
-  name = impl_->names[impl_->next++];
-  return true;
-}
-
-void HostSearch::close() {
-  impl_->names.clear();
-  impl_->next = 0;
 }
 
 }  // namespace xev::platform

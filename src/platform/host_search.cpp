@@ -1,11 +1,16 @@
-// Host wildcard matching, by the rules of the Windows console on every host:
+// The host directory search common to every host, and its wildcard
+// matching, by the rules of the Windows console on every host:
 // '*' matches any run of characters, '?' exactly one, ASCII letters compare
 // without regard to case, and a trailing ".*" also matches a name that has
 // no point at all (so "*.*" matches every name).
+#include <algorithm>
+
 #include "platform/platform.h"
 
 namespace xev::platform {
 namespace {
+
+constexpr std::size_t kMaxPattern = 259;
 
 char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -42,6 +47,33 @@ bool wildcard_match(const std::string& pattern, const std::string& name) {
   const bool dot_star = size >= 2 && pattern[size - 2] == '.' && pattern[size - 1] == '*';
   return dot_star && name.find('.') == std::string::npos &&
          glob_match(pattern, size - 2, name);
+}
+
+// The names are collected at the first call and handed out in ascending
+// byte order, so the result does not depend on the file system's own order.
+FindStatus HostSearch::first(const std::string& pattern, std::string& name) {
+  close();
+  if (pattern.size() > kMaxPattern) return FindStatus::kFailed;
+  const FindStatus status = list_host_matches(pattern, names_);
+  if (status != FindStatus::kFound) {
+    names_.clear();
+    return status;
+  }
+  std::sort(names_.begin(), names_.end());
+  name = names_[0];
+  next_ = 1;
+  return FindStatus::kFound;
+}
+
+bool HostSearch::next(std::string& name) {
+  if (next_ >= names_.size()) return false;
+  name = names_[next_++];
+  return true;
+}
+
+void HostSearch::close() {
+  names_.clear();
+  next_ = 0;
 }
 
 }  // namespace xev::platform
