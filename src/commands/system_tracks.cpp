@@ -4,9 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "commands/commands.h"
 #include "store/image.h"
@@ -75,16 +73,6 @@ Stream host_stream(const RunState& state, ErrorCode failure) {
   return {state.host_file.get(), failure, state.host_name.c_str()};
 }
 
-// True when creating the host file would delete the image: the host path
-// names the image's file itself rather than a link to it.
-bool host_file_is_image(const RunState& state) {
-  namespace fs = std::filesystem;
-  const fs::path host = state.host_dir + state.host_name;
-  std::error_code error;
-  if (fs::is_symlink(fs::symlink_status(host, error))) return false;
-  return fs::equivalent(host, state.image_dir + state.image_name, error);
-}
-
 }  // namespace
 
 void run_write_system(RunState& state) {
@@ -123,12 +111,6 @@ void run_copy_system(RunState& state) {
 
 void run_save_system(RunState& state) {
   if (!begin_system_command(state)) return;
-  // Creating the host file deletes whatever stands under its name; were that
-  // the image, the whole disk would be lost for its system tracks.
-  if (host_file_is_image(state)) {
-    raise_error(ERR_FILE_CREATE, state.host_name.c_str());
-    return;
-  }
   if (open_host_file(state, true) != ERR_OK) return;
   if (!copy_blocks(state, image_stream(state, ERR_IMAGE_READ),
                    host_stream(state, ERR_FILE_WRITE), state.system_size)) {

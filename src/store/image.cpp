@@ -27,6 +27,15 @@ bool is_directory(const std::string& path) {
   return std::filesystem::is_directory(path, error);
 }
 
+// True when `path` names the image's own file rather than a link to it:
+// creating a host file there would delete the disk.
+bool names_the_image(const RunState& state, const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (fs::is_symlink(fs::symlink_status(path, error))) return false;
+  return fs::equivalent(path, state.image_dir + state.image_name, error);
+}
+
 FilePtr open_file(const std::string& path, const char* mode) {
   return FilePtr(std::fopen(path.c_str(), mode));
 }
@@ -177,7 +186,8 @@ ErrorCode open_host_file(RunState& state, bool for_writing) {
   close_host_file(state);
   const std::string path = state.host_dir + state.host_name;
   const ErrorCode failure = for_writing ? ERR_FILE_CREATE : ERR_FILE_OPEN;
-  if (!path_fits(path) || is_directory(path)) {
+  if (!path_fits(path) || is_directory(path) ||
+      (for_writing && names_the_image(state, path))) {
     return raise_error(failure, state.host_name.c_str());
   }
 

@@ -185,6 +185,17 @@ TEST_F(AddTest, RefusalsAndEmptyRunsLeaveTheImagesAlone) {
   EXPECT_EQ(box.read_file("x.wide"), wide);
 }
 
+// A CP/M file named like the image, extracted beside it, must not replace the disk.
+TEST_F(ExtractTest, NeverReplacesTheImageItself) {
+  formatted(box, "IMG.T1");
+  box.write_file("A.COM", "a");
+  check({"IMG.T1", "-a", "A.COM", "-afn", "IMG.T1"}, {"IMG.T1"});
+  const std::string image = box.read_file("IMG.T1");
+  run({"IMG.T1", "-x", "IMG.T1"}, head({"IMG.T1", "-x", "IMG.T1"}),
+      "File `IMG.T1` already exist !!!\n");
+  EXPECT_EQ(box.read_file("IMG.T1"), image);
+}
+
 TEST_F(AddTest, OverwriteErasesTheNameInEveryAreaFirstAndKeepsCrossLinkedUnits) {
   formatted(box, "x.t1");
   for (const char* user : {"3", "7"}) {  // another user area, another file
