@@ -5,6 +5,7 @@
 #include <string>
 
 #include "commands/commands.h"
+#include "imagetype/image_type.h"
 #include "store/directory.h"
 #include "store/format.h"
 
@@ -43,21 +44,15 @@ void erase_file(RunState& state, int first) {
   }
 }
 
-std::string trim_trailing_space(std::string text) {
-  const std::size_t end = text.find_last_not_of(" \t\n\v\f\r");
-  text.erase(end == std::string::npos ? 0 : end + 1);
-  return text;
-}
-
 }  // namespace
 
 std::string file_display_name(const RunState& state, int index) {
   const std::uint8_t* entry = state.entry(index);
   std::string name;
   for (int i = 1; i <= 8; ++i) name += static_cast<char>(entry[i] & 0x7F);
-  name = trim_trailing_space(name) + ".";
+  trim_right(name) += ".";
   for (int i = 9; i <= 11; ++i) name += static_cast<char>(entry[i] & 0x7F);
-  return trim_trailing_space(name);
+  return trim_right(name);
 }
 
 void run_erase(RunState& state, bool from_add) {
