@@ -10,8 +10,6 @@
 
 namespace xev::fuzz {
 
-// Ends the run as a finding. The message goes to descriptor 2, where
-// libFuzzer and the sanitizers report as well.
 [[noreturn]] inline void fail(const char* what) {
   dprintf(STDERR_FILENO, "fuzz check failed: %s\n", what);
   std::abort();
@@ -22,37 +20,24 @@ namespace xev::fuzz {
     if (!(condition)) ::xev::fuzz::fail(#condition); \
   } while (false)
 
-// The tool writes its listings to stdout and its messages to stderr. Both
-// streams are pointed at a sink that drops everything without a system call;
-// descriptor 2 stays open for libFuzzer (which captured its own stream at
-// start-up) and the sanitizer reports. Standard input is /dev/null, so no
-// pager waits for a key.
+// Points the tool's stdout and stderr at a sink that drops everything without
+// a system call; descriptor 2 stays open for libFuzzer and the sanitizers.
+// Standard input is /dev/null, so no pager waits for a key.
 inline void silence_tool_output() {
   cookie_io_functions_t sink{};
-  sink.write = [](void*, const char*, std::size_t size) -> ssize_t {
-    return static_cast<ssize_t>(size);
-  };
-  std::FILE* null_out = fopencookie(nullptr, "w", sink);
-  if (null_out == nullptr || std::freopen("/dev/null", "r", stdin) == nullptr) {
-    fail("cannot silence the tool");
-  }
-  stdout = null_out;
-  stderr = null_out;
+  sink.write = [](void*, const char*, std::size_t size) { return static_cast<ssize_t>(size); };
+  stdout = stderr = fopencookie(nullptr, "w", sink);
+  if (stdout == nullptr || std::freopen("/dev/null", "r", stdin) == nullptr) fail("silence");
 }
 
-// The process's one work folder under $TMPDIR (or /tmp), removed when it exits
-// normally. Returned with a trailing '/'.
+// A work folder under $TMPDIR (or /tmp), removed at exit; ends with '/'.
 inline std::string make_work_dir(const char* tag) {
   static std::string created;
   const char* base = std::getenv("TMPDIR");
-  std::string path = std::string(base != nullptr ? base : "/tmp") + "/xev-" + tag + "-XXXXXX";
-  if (mkdtemp(path.data()) == nullptr) fail("mkdtemp");
-  created = path;
-  std::atexit([] {
-    std::error_code ignored;
-    std::filesystem::remove_all(created, ignored);
-  });
-  return path + "/";
+  created = std::string(base != nullptr ? base : "/tmp") + "/xev-" + tag + "-XXXXXX";
+  if (mkdtemp(created.data()) == nullptr) fail("mkdtemp");
+  std::atexit([] { std::error_code ignored; std::filesystem::remove_all(created, ignored); });
+  return created + "/";
 }
 
 }  // namespace xev::fuzz
