@@ -14,40 +14,27 @@ namespace {
 
 const std::string kPrompt = "\nPress ENTER ...\n";
 
-TEST(ConsolePty, UsageWaitsForEnterWithoutEcho) {
+TEST(ConsolePty, UsageWaitsForEnterWithoutEchoAndRestoresTheTerminal) {
   if (running_under_wine()) GTEST_SKIP() << "Wine draws its own console on a terminal";
   Sandbox box;
   const std::string usage = box.run({}).out;  // without a terminal: all at once
   const std::string head = usage.substr(0, usage.find(kPrompt) + kPrompt.size());
-  PtySession session(box, {});
-  ASSERT_TRUE(session.read_until(kPrompt));
-  session.wait_until_idle();
-  EXPECT_EQ(session.output(), head);
-
-  // Line feed, letters, a lone Ctrl-D and Ctrl-Z (no shell here to stop for)
-  // are not Enter; nothing is echoed, and the wait keeps its key mode.
-  for (const std::string keys : {"x\n", "\x04 y\n", "\x1a"}) {
-    session.send(keys);
+  for (const bool interrupt : {false, true}) {
+    PtySession session(box, {"games.dsk"});
+    ASSERT_TRUE(session.read_until(kPrompt));
+    // Line feed, letters, a lone Ctrl-D and Ctrl-Z are not Enter; no echo.
+    for (const std::string keys : {"x\n", "\x04 y\n", "\x1a"}) {
+      session.wait_until_idle();
+      session.send(keys);
+    }
     session.wait_until_idle();
     EXPECT_EQ(session.output(), head);
     EXPECT_FALSE(session.terminal_restored());
+    session.send(interrupt ? "\x03" : "\r");  // Ctrl-C: the terminal raises SIGINT
+    EXPECT_EQ(session.wait_exit(), interrupt ? 128 + SIGINT : 0);
+    EXPECT_EQ(session.output().find("  -c\tshow") == std::string::npos, interrupt);
+    EXPECT_TRUE(session.terminal_restored());
   }
-  session.send("\r");
-  EXPECT_EQ(session.wait_exit(), 0);
-  EXPECT_EQ(session.output(), usage);
-  EXPECT_TRUE(session.terminal_restored());
-}
-
-TEST(ConsolePty, InterruptDuringTheWaitRestoresTheTerminal) {
-  if (running_under_wine()) GTEST_SKIP() << "Wine draws its own console on a terminal";
-  Sandbox box;
-  PtySession session(box, {"games.dsk"});
-  ASSERT_TRUE(session.read_until(kPrompt));
-  session.wait_until_idle();
-  session.send("\x03");  // Ctrl-C: the terminal raises SIGINT
-  EXPECT_EQ(session.wait_exit(), 128 + SIGINT);
-  EXPECT_TRUE(session.terminal_restored());
-  EXPECT_EQ(session.output().find("  -c\tshow"), std::string::npos);
   EXPECT_FALSE(box.exists("games.dsk"));
 }
 
