@@ -47,105 +47,53 @@ std::string with(const std::string& from, const std::string& to) {
   return body.replace(body.find(from), from.size(), to);
 }
 
-// The geometry the -iti report does not show; later lines replace earlier
-// values, and after a complete definition a rejected line (XLT=2,1) ends the
-// reading and leaves the skew table as it was.
+// Keys in an order that lets each be checked, values in range (XLT: 0 or SPT
+// distinct numbers, blanks only after a comma), a key repeated after those
+// checked against it still fitting them, and an image of 1 GiB at most
+// (exactly, not one system record more). The header names the type in any
+// case, alone on its line.
+TEST(Definition, LinesKeysValuesAndSize) {
+  const std::string gib = "SPT=128\nXLT=0\nBLS=16\nEXM=15\nDSM=65535\nDRM=511\nOFF=0\n";
+  const std::string x4 = "SPT=26\nXLT=0";
+  const std::string missing = "Definition for Image type `dsk` missing !!!\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"[dsk]\n" + with(x4, "SPT=4\nXLT=2, 4,\t1,  3"), ""},
+      {"[dsk]\n" + with(x4, "SPT=4\nXLT=1 ,2,3,4"), kBad},
+      {"[dsk]\n" + with(x4, "SPT=4\nXLT=1,2,2,4"), kBad},
+      {"[dsk]\n" + with(x4, "SPT=4\nXLT=1,2,3"), kBad},
+      {"[dsk]\n" + with(x4, "XLT=0\nSPT=26"), kBad},
+      {"[dsk]\nOFFX=3\nOFF=2\n" + with("OFF=2\n", ""), ""},
+      {"[dsk]\n" + with("SPT", "spt"), kBad},
+      {"[dsk]\n; note\n\n" + with("SPT=26\nXLT=0", "SPT =  26 ; c\nFOO=x\nXLT\t=0"), ""},
+      {"[dsk]\n" + with("BLS=1", "BLS 1"), kBad},
+      {"[dsk]\n" + kPlain + "BLS=3\nnonsense\n", ""},  // BLS=3 ends the reading
+      {"[dsk]\n" + with("EXM=0", "EXM=2"), kBad},
+      {"[dsk]\n" + with("DSM=242", "DSM=65536"), kBad},
+      {"[dsk]\n" + with("DRM=63", "DRM=62"), kBad},
+      {"[dsk]\n" + with("OFF=2", "OFFX=3\nOFF=2") + "SPT=13\n", kBad},  // XLT for 26
+      {"[dsk]\n" + with("DRM=63", "DRM=31") + "BLS=2\n", kBad},
+      {"[dsk]\n" + with("OFF=2", "OFF=99999999999999"), kBad},
+      {"[dsk]\n" + gib, ""},
+      {"[dsk]\n" + gib + "OFFX=1\n", kBad},
+      {"  [DSK]\t\n" + kPlain, ""},
+      {"[dsk] ; 8 inch\n" + kPlain, missing},
+      {"[dsk2]\n" + kPlain, missing},
+  };
+  for (const auto& [ini, err] : cases) EXPECT_EQ(load(ini).err, err) << ini;
+}
+
+// The first section of the type counts; later lines replace earlier values,
+// and a rejected line (XLT=2,1) ends the reading with the table kept.
 TEST(Definition, GeometryAndLaterLines) {
-  const Loaded loaded = load("[dsk]\n" + std::string(kEightInchDefinition) +
-                             "DSM=99\nEXM=1\nXLT=2,1\nSPT=0\nDSM=9\n");
+  const Loaded loaded = load("[cpm]\nnot a definition\n[dsk]\n" +
+                             std::string(kEightInchDefinition) +
+                             "DSM=99\nEXM=1\nXLT=2,1\nSPT=0\n[dsk]\nSPT=1\n");
   const RunState& s = *loaded.state;
   EXPECT_EQ(std::vector<int>({s.sectors_per_track, s.au_count, s.extents_per_entry,
                               s.map_bytes, s.records_per_au, s.pointers_per_entry,
-                              s.reserved_tracks}),
-            std::vector<int>({26, 100, 2, 13, 8, 16, 2}));
+                              s.reserved_tracks, s.skew_table.at(1)}),
+            std::vector<int>({26, 100, 2, 13, 8, 16, 2, 7}));
   EXPECT_EQ(s.directory.size() + s.alloc_map.size(), 2048u + 13);
-  EXPECT_EQ(s.skew_table.at(1), 7);
-}
-
-// 0 for the identity, or SPT distinct numbers 1..SPT; blanks may follow a
-// comma, not precede it.
-TEST(Definition, XltRule) {
-  const std::pair<const char*, std::vector<int>> cases[] = {
-      {"0", {1, 2, 3, 4}},      {"00", {1, 2, 3, 4}}, {"4,3,2,1", {4, 3, 2, 1}},
-      {"2, 4,\t1,  3", {2, 4, 1, 3}}, {"1,2,2,4", {}}, {"1,2,3", {}},
-      {"1,2,3,4,5", {}},        {"1,2,3,4,", {}},     {"1 ,2,3,4", {}},
-      {"1,2,3,5", {}},          {"0,1,2,3", {}},      {"-1,2,3,4", {}},
-      {"1;2;3;4", {}},          {"abc", {}}};
-  for (const auto& [xlt, table] : cases) {
-    const Loaded loaded =
-        load("[dsk]\n" + with("SPT=26\nXLT=0", "SPT=4\nXLT=" + std::string(xlt)));
-    EXPECT_EQ(loaded.err, table.empty() ? kBad : "") << xlt;
-    if (!table.empty()) { EXPECT_EQ(loaded.state->skew_table, table) << xlt; }
-  }
-}
-
-// Keys in an order that lets each be checked, values in range, a key
-// repeated after those checked against it still fitting them, and an image
-// of 1 GiB at most (exactly, not one track, system record or rounding more).
-TEST(Definition, KeysOrderValuesAndSize) {
-  const std::string piece = ";" + std::string(1021, 'x') + "\n";  // one fgets piece
-  const std::string tail = "XLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\n";
-  const std::string gib = "XLT=0\nBLS=16\nEXM=15\nDSM=65535\nDRM=511\nOFF=0\n";
-  const std::pair<std::string, bool> cases[] = {
-      {with("SPT=26\nXLT=0", "XLT=0\nSPT=26"), false},
-      {with("BLS=1\nEXM=0\nDSM=242\nDRM=63", "DRM=63\nBLS=1\nEXM=0\nDSM=242"), false},
-      {"BLS=1\nDRM=63\nSPT=26\nOFF=2\nDSM=242\nXLT=0\nEXM=0\n", true},
-      {"OFF=2\n" + with("OFF=2\n", ""), false},
-      {"OFFX=3\nOFF=2\n" + with("OFF=2\n", ""), true},
-      {with("SPT", "spt"), false},
-      {with("BLS", "FOO=x\nBLS"), true},
-      {with("DSM=242\n", ""), false},
-      {with("SPT=26\nXLT=0", "SPT =  26\nXLT\t=0"), true},
-      {with("SPT=26", "SPT=26 ; comment"), true},
-      {with("OFF=2", "OFF=0 ; comment"), false},
-      {with("BLS=1", "BLS 1"), false},
-      {kPlain + "FOO=\n", false},
-      {kPlain + "BLS=3\nnonsense\n", true},  // the rejected BLS=3 ends the reading
-      {with("DSM", "[other]\nDSM"), false},
-      {"; note\n\n  ; indented\n\t\n" + kPlain, true},
-      {piece + kPlain, true},
-      {";x" + piece + kPlain, false},  // its last piece is a line without "="
-      {with("BLS=1", "BLS=3"), false},
-      {with("EXM=0", "EXM=2"), false},
-      {with("DSM=242", "DSM=0"), false},
-      {with("DSM=242", "DSM=65536"), false},
-      {with("DRM=63", "DRM=62"), false},
-      {with("SPT=26", "SPT=0"), false},
-      {kPlain + "SPT=13\n", false},
-      {with("OFF=2", "OFFX=3\nOFF=2") + "SPT=13\n", false},  // XLT still for 26
-      {kPlain + "SPT=26\n", true},
-      {"SPT=26\nOFF=2\nSPT=13\n" + tail, false},
-      {"SPT=26\nOFFX=3\nOFF=2\nSPT=13\n" + tail, true},
-      {with("DRM=63", "DRM=31") + "BLS=2\n", false},
-      {kPlain + "BLS=2\n", true},
-      {with("SPT=26", "SPT=99999999"), false},
-      {with("OFF=2", "OFF=99999999999999"), false},
-      {with("OFF=2", "OFFX=3\nOFF=4294967296"), false},
-      {kPlain + "OFFX=8388609\n", false},
-      {"SPT=128\n" + gib, true},
-      {"SPT=128\n" + gib + "OFF=1\n", false},
-      {"SPT=128\n" + gib + "OFFX=1\n", false},
-      {"SPT=3\n" + gib, false},
-  };
-  for (const auto& [body, accepted] : cases) {
-    EXPECT_EQ(load("[dsk]\n" + body).err, accepted ? "" : kBad) << body;
-  }
-}
-
-// The header names the type in any case, alone on its line; the first
-// section of the type counts, other sections may hold anything.
-TEST(Definition, SectionHeaders) {
-  const std::pair<const char*, bool> cases[] = {
-      {"[dsk]", true},    {"[DSK]", true},           {"  [dsk]\t", true},
-      {"[ dsk ]", false}, {"[dsk] ; 8 inch", false}, {"[dsk]]", false},
-      {"[dsk2]", false}};
-  for (const auto& [header, found] : cases) {
-    EXPECT_EQ(load(header + ("\n" + kPlain)).err,
-              found ? "" : "Definition for Image type `dsk` missing !!!\n") << header;
-  }
-  const Loaded loaded =
-      load("garbage\n[cpm]\nnot a definition\n[DSK]\n" + kPlain + "[dsk]\nSPT=1\n");
-  EXPECT_EQ(loaded.state->sectors_per_track, 26);
 }
 
 // Every section of the shipped file loads, with the sizes cpmtools gives the
@@ -203,28 +151,24 @@ TEST(TypeInfoCli, EightInchReport) {
 }
 
 // The extension is looked at before the definition file, the file before
-// the section, the section before its keys.
+// the section.
 TEST(TypeInfoCli, DefinitionFailures) {
   const struct {
-    const char* ini;  // nullptr: no definition file
     const char* image;
     int status;
     const char* err;
-  } cases[] = {
-      {nullptr, "noext", 16, "Extension of the Image name `noext` missing !!!\n"},
-      {nullptr, "dummy.dsk", 17, "Config file `xev.ini` missing !!!\n"},
-      {"[dsk]\nSPT=26\n", "x.xyz", 18, "Definition for Image type `xyz` missing !!!\n"},
-      {"[dsk]\nSPT=26\n", "dummy.dsk", 19,
-       "Error in definition for Image type `dsk` !!!\n"},
-  };
+  } cases[] = {{"noext", 16, "Extension of the Image name `noext` missing !!!\n"},
+               {"dummy.dsk", 17, "Config file `xev.ini` missing !!!\n"},
+               {"x.xyz", 18, "Definition for Image type `xyz` missing !!!\n"}};
+  Sandbox box;
+  box.remove_ini();
   for (const auto& c : cases) {
-    Sandbox box;
-    c.ini == nullptr ? box.remove_ini() : box.write_ini(c.ini);
+    if (c.status == 18) box.write_ini("[dsk]\nSPT=26\n");
     const CliResult result = box.run({c.image, "-iti"});
-    EXPECT_EQ(result.out, std::string(kBanner) + "\n") << c.image;
-    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.out + result.err, std::string(kBanner) + "\n" + c.err);
     EXPECT_EQ(result.status, c.status);
   }
+  EXPECT_EQ(box.run({"dummy.dsk", "-iti"}).status, 19);
 }
 
 }  // namespace
