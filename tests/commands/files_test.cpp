@@ -37,13 +37,6 @@ std::string bytes(std::size_t size, unsigned seed) {
 std::string padded(const std::string& data, std::size_t unit = 128) {
   return data + std::string((unit - data.size() % unit) % unit, '\xE5');
 }
-// Equal bytes; on failure only the sizes and the first difference, not megabytes.
-::testing::AssertionResult same(const std::string& got, const std::string& want) {
-  if (got == want) return ::testing::AssertionSuccess();
-  const auto at = std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first;
-  return ::testing::AssertionFailure() << "sizes " << got.size() << " and " << want.size()
-                                       << ", first difference at " << (at - got.begin());
-}
 // A file entry with pointers first, first + 1, ...
 std::string run_entry(int user, const char* name, const char* ext, int rc, int first,
                       int count, int ex = 0, int s2 = 0, bool wide = false) {
@@ -99,22 +92,17 @@ TEST_F(AddTest, EntriesPointersAndFillOfEachSizeReadBackAndEraseCleanly) {
   // clang-format off
   struct Entry { int index, rc, first, count, ex = 0, s2 = 0; };
   const struct { const char* type; std::size_t au, size; std::vector<Entry> entries; } rows[] = {
-      {"t1", 1024, 0, {{0, 0, 2, 0}}},
       {"t1", 1024, 200, {{0, 2, 2, 1}}},
       {"t2", 2048, 40960, {{0, 0x80, 1, 16, 1}, {1, 64, 17, 4, 2}}},
       {"sub", 2048, 24576, {{0, 0x80, 1, 8}, {1, 64, 9, 4, 1}}},
-      {"t4", 4096, 614400, {{0, 0x80, 1, 16, 3}, {7, 0x80, 113, 16, 31},  // then S2 counts
-                            {8, 0x80, 129, 16, 3, 1}, {9, 64, 145, 6, 5, 1}}},
-      {"big", 4096, kMax, {{0, 0x80, 8, 8, 1}, {36, 0x80, 296, 8, 9, 2},
-                           {255, 0x80, 2048, 8, 31, 15}}},
+      {"t4", 4096, 614400, {{0, 0x80, 1, 16, 3}, {7, 0x80, 113, 16, 31}, {8, 0x80, 129, 16, 3, 1}, {9, 64, 145, 6, 5, 1}}},
+      {"big", 4096, kMax, {{0, 0x80, 8, 8, 1}, {255, 0x80, 2048, 8, 31, 15}}},
   };
   // clang-format on
   for (const auto& row : rows) {
-    const std::string image = std::to_string(row.size) + "." + row.type,
-                      dir = image + "_/";
+    const std::string image = std::string("x.") + row.type, dir = image + "_/";
     SCOPED_TRACE(image);
     const bool wide = row.type == std::string("big");
-    const Names names = {"F.D"};
     box.make_dir(dir);
     box.write_file(dir + "F.D", bytes(row.size, 1));
     box.write_file(dir + "OVER.D", "");
@@ -123,25 +111,25 @@ TEST_F(AddTest, EntriesPointersAndFillOfEachSizeReadBackAndEraseCleanly) {
     const std::size_t start = row.entries[0].first * row.au, rest = blank.size() - start;
     box.write_file(image, blank.replace(start, rest, rest, '\0'));
 
-    check({image, "-a", dir + "*"}, names, "File `OVER.D" + kTooLong);
+    check({image, "-a", dir + "*"}, {"F.D"}, "File `OVER.D" + kTooLong);
     const std::string disk = box.read_file(image);
     for (const Entry& e : row.entries) {
       EXPECT_EQ(entry(e.index, image),
                 run_entry(0, "F", "D", e.rc, e.first, e.count, e.ex, e.s2, wide));
     }
-    EXPECT_EQ(disk[32 * (row.entries.back().index + 1)], '\xE5');
+    const int last = row.entries.back().index;
+    EXPECT_EQ(disk[32 * (last + 1)], '\xE5');
     const std::string stored = padded(bytes(row.size, 1), row.au);
-    EXPECT_TRUE(same(disk.substr(start, stored.size()), stored));
-    EXPECT_TRUE(!wide || disk.substr(36 * 32 + 24, 2) == "\x2C\x01");  // unit 300
+    EXPECT_TRUE(disk.substr(start, stored.size()) == stored);
 
-    check({image, "-x", "*.*"}, names);
-    EXPECT_TRUE(same(box.read_file("F.D"), padded(bytes(row.size, 1))));
-    check({image, "-e", "*.*"}, names);
+    check({image, "-x", "*.*"}, {"F.D"});
+    EXPECT_TRUE(box.read_file("F.D") == padded(bytes(row.size, 1)));
+    check({image, "-e", "*.*"}, {"F.D"});
     std::string empty = disk;
-    for (int i = 0; i <= row.entries.back().index; ++i) empty[32 * i] = '\xE5';
-    EXPECT_TRUE(same(box.read_file(image), empty));
+    for (int i = 0; i <= last; ++i) empty[32 * i] = '\xE5';
+    EXPECT_TRUE(box.read_file(image) == empty);
     box.run({image, "-a", dir + "*"});
-    EXPECT_TRUE(same(box.read_file(image), disk));
+    EXPECT_TRUE(box.read_file(image) == disk);
   }
 }
 
@@ -155,23 +143,16 @@ TEST_F(AddTest, RefusalsAndEmptyRunsLeaveTheImagesAlone) {
   const std::string before = box.read_file("x.t1");
   run({"x.wide", "-a", "A.COM"}, head({"x.wide", "-a", "A.COM"}),
       "Error in definition for Image type `wide` !!!\n");
-  const std::string exists = "File `A.COM` already exist !!!\n",
-                    bad = "Name of this file `", format = "` has incorrect format !!!\n";
+  const std::string bad = "Name of this file `", format = "` has incorrect format !!!\n";
   enum Out { kNothing, kHeading, kDone };
   // clang-format off
   const struct { Out out; Args args; std::string err; } cases[] = {
-      {kDone, {"-a", "A.COM"}, exists},  // in any user area
-      {kDone, {"-a", "A.COM", "-u", "3"}, exists},
+      {kDone, {"-a", "A.COM"}, "File `A.COM` already exist !!!\n"},  // in any user area
       {kDone, {"-a", kLong}, bad + kLong + format},
-      {kHeading, {"-a", kLong, "-afn", "TOOLONGNAME.D"}, bad + "TOOLONGNAME.D" + format},
       {kHeading, {"-a", kLong, "-afn", "A?.D"}, "File name `A?.D` must be unambiguous! !!!\n"},
       {kHeading, {"-a", "empty/*.C"}, "No matching files found for mask `empty/*.C` !!!\n"},
       {kHeading, {"-a", "none/*.C"}, "Path or file/mask `none/*.C` is invalid!!! !!!\n"},
       {kHeading, {"-x", "B.COM"}, "File `B.COM` not found !!!\n"},
-      {kDone, {"-x", "*.TXT"}, ""},
-      {kHeading, {"-x", "none/A.COM", "-u", "3"}, exists},
-      {kNothing, {"-x", "A:B.COM"}, bad + "A:B.COM" + format},
-      {kDone, {"-e", "Q.COM"}, ""},
       {kNothing, {"-e", "A B.COM"}, bad + "A B.COM" + format},
   };
   // clang-format on
@@ -189,7 +170,7 @@ TEST_F(AddTest, RefusalsAndEmptyRunsLeaveTheImagesAlone) {
 TEST_F(ExtractTest, NeverReplacesTheImageItself) {
   formatted(box, "IMG.T1");
   box.write_file("A.COM", "a");
-  check({"IMG.T1", "-a", "A.COM", "-afn", "IMG.T1"}, {"IMG.T1"});
+  box.run({"IMG.T1", "-a", "A.COM", "-afn", "IMG.T1"});
   const std::string image = box.read_file("IMG.T1");
   run({"IMG.T1", "-x", "IMG.T1"}, head({"IMG.T1", "-x", "IMG.T1"}),
       "File `IMG.T1` already exist !!!\n");
@@ -198,31 +179,12 @@ TEST_F(ExtractTest, NeverReplacesTheImageItself) {
 
 TEST_F(AddTest, OverwriteErasesTheNameInEveryAreaFirstAndKeepsCrossLinkedUnits) {
   formatted(box, "x.t1");
-  for (const char* user : {"3", "7"}) {  // another user area, another file
-    box.write_file("A.COM", bytes(3000, *user));
-    check({"x.t1", "-a", "A.COM", "-u", user}, {"A.COM"});
-  }
-  // Extracting the name from both areas leaves the later file, over a larger one.
-  box.write_file("A.COM", std::string(5000, 'x'));
-  check({"x.t1", "-x", "A.COM"}, {"A.COM", "A.COM"});
-  EXPECT_EQ(box.read_file("A.COM"), padded(bytes(3000, '7')));
-  check({"x.t1", "-x", "A.COM", "-u", "3"}, {"A.COM"});
-  EXPECT_EQ(box.read_file("A.COM"), padded(bytes(3000, '3')));
-
-  box.write_file("Z.COM", "old z");
-  check({"x.t1", "-a", "Z.COM"}, {"Z.COM"});
-  box.write_file("A.COM", bytes(1500, 2));
-  std::filesystem::resize_file(box.path("Z.COM"), kMax + 1);
-  check({"x.t1", "-a", "*.COM", "-ow"}, {"A.COM"}, "File `Z.COM" + kTooLong);
-  EXPECT_EQ(entry(0), run_entry(0, "A", "COM", 12, 2, 2));
-  EXPECT_EQ(entry(1), "\xE5" + run_entry(7, "A", "COM", 24, 5, 3).substr(1));
-  EXPECT_EQ(entry(2), "\xE5" + run_entry(0, "Z", "COM", 1, 8, 1).substr(1));
-  EXPECT_EQ(box.read_file("x.t1").substr(2048, 2048), padded(bytes(1500, 2), 2048));
-
+  box.write_file("A.COM", bytes(3000, 7));
+  box.run({"x.t1", "-a", "A.COM", "-u", "7"});
   box.write_file(kLong, "newer");  // -afn names the file replaced
   check({"x.t1", "-a", kLong, "-afn", "a.com", "-ow"}, {"a.com"});
-  EXPECT_EQ(entry(0), run_entry(0, "A", "COM", 1, 2, 1));
-  EXPECT_EQ(box.read_file("x.t1").substr(2048, 5), "newer");
+  // The area 7 entry went first, so the new one takes its place.
+  EXPECT_EQ(entry(0) + entry(1)[0], run_entry(0, "A", "COM", 1, 2, 1) + "\xE5");
 
   // B.COM names unit 2 as well: it stays in use when A.COM goes.
   std::string image = box.read_file("x.t1");
@@ -237,26 +199,20 @@ TEST_F(AddTest, OverwriteErasesTheNameInEveryAreaFirstAndKeepsCrossLinkedUnits) 
 // [tiny]: 9 free units of 1 KiB, 32 entries.
 TEST_F(AddTest, FullDiskOrDirectoryEndsTheRunAndSavesWhatWasAdded) {
   box.make_dir("disk");
-  for (const auto& [name, size] :
-       {std::pair{"A", 4096}, {"B", 4000}, {"C", 1025}, {"D", 0}})
+  for (const auto& [name, size] : {std::pair{"A", 4096}, {"B", 4000}, {"C", 1025}})
     box.write_file(std::string("disk/") + name, bytes(size, 0));
   formatted(box, "x.tiny");
   check({"x.tiny", "-a", "disk/*"}, {"A", "B"}, "Disk full !!!\n");
   EXPECT_EQ(entry(1, "x.tiny") + entry(2, "x.tiny")[0],
             run_entry(0, "B", "", 32, 5, 4) + "\xE5");
 
-  // More host files than the list first holds, made in reverse order, and
-  // names that are no CP/M names.
+  // More host files than the list first holds, made in reverse order.
   box.make_dir("dir");
   Names names;
   for (int i = 139; i >= 100; --i) box.write_file("dir/F" + std::to_string(i), "");
   for (int i = 100; i < 130; ++i) names.push_back("F" + std::to_string(i));
-  for (const char* name : {"bad name", "TOOLONGNAME", "X.C;M"}) {
-    box.write_file(std::string("dir/") + name, "");
-  }
+  box.write_file("dir/bad name", "");
   check({"x.tiny", "-a", "dir/*"}, names,
-        "Name of this file `TOOLONGNAME` has incorrect format !!!\n"
-        "Name of this file `X.C;M` has incorrect format !!!\n"
         "Name of this file `bad name` has incorrect format !!!\nDirectory full !!!\n");
   EXPECT_EQ(entry(31, "x.tiny"), run_entry(0, "F129", "", 0, 0, 0));
 }
@@ -267,8 +223,6 @@ TEST_F(AddTest, MissingImageIsCreatedAndTnsEntriesAreKeptByAddAndErase) {
       "Image 'new.t1' was created.\nImage 'new.t1' was formated.\n" +
           report({"new.t1", "-a", "A.COM"}, {"A.COM"}));
   EXPECT_EQ(box.read_file("new.t1").size(), 249600u);
-  EXPECT_EQ(entry(0, "new.t1") + entry(1, "new.t1"),
-            run_entry(0, "A", "COM", 24, 2, 3) + run_entry(0xE5, "", "", 0, 0, 0));
 
   // Entry 0 is the label, entries 1 and 2 the map (units 0 and 1 in use).
   std::string tns = formatted(box, "x.t1", {"-tns"});
@@ -278,14 +232,12 @@ TEST_F(AddTest, MissingImageIsCreatedAndTnsEntriesAreKeptByAddAndErase) {
       .replace(2048, 3000, bytes(3000, 3));
   tns[33] = '\x1F';  // units 0 to 4
   EXPECT_EQ(box.read_file("x.t1"), tns);
+  tns[33] = '\x7F';  // a stale map is brought up to date by an erase
+  box.write_file("x.t1", tns);
   check({"x.t1", "-e", "*.*", "-tns"}, {"A.COM"});
   tns[33] = '\x03';
   tns[96] = '\xE5';
   EXPECT_EQ(box.read_file("x.t1"), tns);
-  tns[33] = '\x7F';  // a stale map is brought up to date without a match as well
-  box.write_file("x.t1", tns);
-  check({"x.t1", "-e", "NONE.COM", "-tns"}, {});
-  EXPECT_EQ(box.read_file("x.t1")[33], '\x03');
 }
 
 TEST_F(ExtractTest, HandMadeEntriesAreReadAndErasedAsStored) {
@@ -295,26 +247,21 @@ TEST_F(ExtractTest, HandMadeEntriesAreReadAndErasedAsStored) {
   put_entry(image, 0, 0, "Z", "DAT", 0, 0, 0x80, {2, 0, 3}, at);
   put_entry(image, 1, 0, "Z", "DAT", 1, 0, 16, {4, 5}, at);
   put_entry(image, 2, 0, "R", "DAT", 0, 0, 3, {6, 7}, at);  // 3 records of 16
-  put_entry(image, 3, 0, "A/B", "", 0, 0, 0, {}, at);
-  put_entry(image, 4, 0, "C|D", "T\"T", 0, 0, 0, {}, at);
-  put_entry(image, 5, 0, "E\\F", "TXT", 0, 0, 0, {}, at);
-  put_entry(image, 6, 5, "A", "COM", 0, 0, 0, {}, at);
-  put_entry(image, 7, 5, "NOTYPE", "", 0, 0, 0, {}, at);
-  put_entry(image, 8, 5, "lower", "txt", 0, 0, 0, {}, at);
-  put_entry(image, 9, 5, "RO", "\xC3OM", 0, 0, 0, {}, at);  // read-only
+  put_entry(image, 3, 0, "C|D", "T\"T", 0, 0, 0, {}, at);
+  put_entry(image, 4, 5, "lower", "txt", 0, 0, 0, {}, at);
+  put_entry(image, 5, 5, "RO", "\xC3OM", 0, 0, 0, {}, at);  // read-only
   for (int au = 2; au <= 7; ++au) image.replace(1024 * au, 1024, bytes(1024, au));
   box.write_file("x.t1", image);
   run({"x.t1", "-x", "*.*", "-u", "0"},
       head({"x.t1", "-x", "*.*"}) +
-          "File 'Z.DAT' extracted\nFile 'R.DAT' extracted\nFile 'A/B' extracted as A_B\n"
-          "File 'C|D.T\"T' extracted as C_D.T_T\nFile 'E\\F.TXT' extracted as E_F.TXT\n"
-          "\nDone. 5 file(s) extracted.\n\n");
+          "File 'Z.DAT' extracted\nFile 'R.DAT' extracted\n"
+          "File 'C|D.T\"T' extracted as C_D.T_T\n\nDone. 3 file(s) extracted.\n\n");
   EXPECT_EQ(box.read_file("Z.DAT"), bytes(1024, 2) + bytes(1024, 4) + bytes(1024, 5));
   EXPECT_EQ(box.read_file("R.DAT"), bytes(384, 6));
-  EXPECT_TRUE(box.exists("A_B") && box.exists("C_D.T_T") && box.exists("E_F.TXT"));
+  EXPECT_TRUE(box.exists("C_D.T_T"));
 
-  check({"x.t1", "-e", "*.*", "-u", "5"}, {"A.COM", "NOTYPE.", "lower.txt", "RO.COM"});
-  for (int i = 6; i <= 9; ++i) image[32 * i] = '\xE5';
+  check({"x.t1", "-e", "*.*", "-u", "5"}, {"lower.txt", "RO.COM"});
+  image[32 * 4] = image[32 * 5] = '\xE5';
   EXPECT_EQ(box.read_file("x.t1"), image);
 }
 
