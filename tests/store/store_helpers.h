@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/run_state.h"
@@ -26,10 +27,8 @@ inline void put_entry(RunState& s, int index, int user, const char* name11, int 
   std::uint8_t* e = s.entry(index);
   std::memset(e, 0, kEntrySize);
   std::memcpy(e + 1, name11, 11);
-  e[0] = static_cast<std::uint8_t>(user);
-  e[12] = static_cast<std::uint8_t>(ex);
-  e[14] = static_cast<std::uint8_t>(s2);
-  e[15] = static_cast<std::uint8_t>(rc);
+  for (const auto& [at, value] : {std::pair{0, user}, {12, ex}, {14, s2}, {15, rc}})
+    e[at] = static_cast<std::uint8_t>(value);
   std::uint8_t* p = e + 16;
   for (const int au : aus) {
     *p++ = static_cast<std::uint8_t>(au & 0xFF);
@@ -49,8 +48,7 @@ inline std::string entry_bytes(const RunState& s, int index) {
 
 struct Captured {
   ErrorCode code;
-  std::string err;
-  std::string out;
+  std::string err, out;
 };
 
 template <typename Call>
