@@ -97,7 +97,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::silence_tool_output();
   g_dir = fuzz::make_work_dir("image");
   std::filesystem::create_directory(g_dir + "in");
-  std::filesystem::create_directory(g_dir + "out");
   g_image_fd = memfd_create("image", 0);
   g_work_fd = memfd_create("work", 0);
   FUZZ_CHECK(g_image_fd >= 0 && g_work_fd >= 0);
@@ -113,12 +112,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
+  // Byte 1: TNS-DOS (1), overwrite (2), target name (4), host mask (0x18),
+  // attributes (0x60), user filter (0x80).
   const int geometry = data[0] & 3;
   const int pick = data[0] >> 2;
-  const bool tns = (data[1] & 1) != 0;
-  const bool overwrite = (data[1] & 2) != 0;
-  const bool target_name = (data[1] & 4) != 0;
-  const int host_mask = (data[1] >> 3) & 3;
+  const int flags = data[1];
   data += 2;
   size -= 2;
   static Bytes image;  // kept between runs: fresh blocks cost page faults
@@ -139,33 +137,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool clean = load_either_way(*loaded);
 
   // The single-file commands use the name of a file picked by the input.
-  std::vector<std::string> names{"NONE.TXT"};
-  std::vector<std::uint8_t> users{0};
+  std::string name = "NONE.TXT";
+  std::uint8_t user = 0;
   FcbName all{};
   FUZZ_CHECK(parse_cpm_name(*loaded, all.data(), "*.*"));
-  for (int i = search_first(*loaded, all); i >= 0; i = search_next(*loaded)) {
+  for (int i = search_first(*loaded, all), n = 0; i >= 0 && n++ <= pick; i = search_next(*loaded)) {
     load_entry_name(*loaded, i);
-    names.push_back(loaded->cur_name);
-    users.push_back(loaded->cur_user);
+    name = loaded->cur_name;
+    user = loaded->cur_user;
   }
-  const std::size_t picked = names.size() == 1 ? 0 : 1 + pick % (names.size() - 1);
-  const std::string& name = names[picked];
 
-  for (int layout = 0; layout < 8; ++layout) {
-    loaded->mask = "*.*";
+  loaded->mask = "*.*";
+  // Unsorted, one column, TNS-DOS, paged; the plain layout last, for the rest.
+  for (int layout = 7; layout >= 0; --layout) {
     loaded->opt_unsorted = (layout & 1) != 0;
     loaded->opt_one_column = (layout & 2) != 0;
     loaded->opt_tns = (layout & 4) != 0;
     loaded->catalogue_page_size = layout == 5 ? 2 : -1;
     run_catalogue(*loaded);
   }
-  loaded->opt_tns = false;
   loaded->host_dir = g_dir + "out/";
+  std::filesystem::create_directory(loaded->host_dir);
   run_extract(*loaded);
-  for (const auto& item : std::filesystem::directory_iterator(g_dir + "out")) {
-    std::filesystem::remove_all(item.path());
-  }
-  loaded->host_dir.clear();
+  std::filesystem::remove_all(loaded->host_dir);
   loaded->mask = name;
   run_type(*loaded);
   run_hex_dump(*loaded);
@@ -176,24 +170,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fill_file(g_work_fd, image);
     auto state = make_state(geometry, g_work_fd, true);
     load_either_way(*state);
-    if ((data[-1] & 0x80) != 0) state->user_filter = users[picked];
-    state->mask = name;
-    state->opt_tns = tns;
+    if ((flags & 0x80) != 0) state->user_filter = user;
+    state->opt_tns = (flags & 1) != 0;
+    state->opt_overwrite = (flags & 2) != 0;
+    state->mask = command == 0 && state->opt_overwrite ? "*.*" : name;
     if (command == 0) {
-      if (overwrite) state->mask = "*.*";
       run_erase(*state, false);
     } else if (command == 1) {
-      state->new_attrs = kAttrs[(data[-1] >> 5) & 3];
+      state->new_attrs = kAttrs[(flags >> 5) & 3];
       run_set_attrs(*state);
     } else if (command == 2) {
       state->new_user = std::uint8_t(pick & 31);
       run_set_user(*state);
     } else {
       state->host_dir = g_dir + "in/";
-      state->mask = kHostFiles[host_mask];
+      state->mask = kHostFiles[(flags >> 3) & 3];
       // As on the command line, a target name goes with one host file only.
-      if (target_name && host_mask != 3) state->afn_name = name;
-      state->opt_overwrite = overwrite;
+      if ((flags & 4) != 0 && (flags & 0x18) != 0x18) state->afn_name = name;
       run_add(*state);
     }
     read_file(g_work_fd, after);
@@ -207,10 +200,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memcpy(after.data() + offset, image.data() + offset, kRecordSize);
       }
     }
-    const auto data_start = std::size_t(state->system_size);
-    const std::size_t data_end = data_start + std::size_t(state->au_count) * state->au_size;
-    FUZZ_CHECK(std::equal(image.begin(), image.begin() + long(data_start), after.begin()));
-    FUZZ_CHECK(std::equal(image.begin() + long(data_end), image.end(), after.begin() + long(data_end)));
+    const long data_end = state->system_size + long(state->au_count) * state->au_size;
+    FUZZ_CHECK(std::equal(image.begin(), image.begin() + state->system_size, after.begin()));
+    FUZZ_CHECK(std::equal(image.begin() + data_end, image.end(), after.begin() + data_end));
     FUZZ_CHECK(command == 3 || after == image);
   }
   return 0;

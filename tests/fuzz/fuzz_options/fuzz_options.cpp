@@ -28,14 +28,12 @@ void check_accepted(const RunState& s) {
              s.new_attrs == "-S" || s.new_attrs == "RS");
   FUZZ_CHECK(s.catalogue_page_size == -1 ||
              (s.catalogue_page_size >= 2 && s.catalogue_page_size % 2 == 0));
-  const int commands = s.cmd_catalogue + s.cmd_add + s.cmd_erase + s.cmd_extract +
-                       s.cmd_set_attrs + s.cmd_set_user + s.cmd_hex_dump + s.cmd_type +
-                       s.cmd_write_system + s.cmd_copy_system + s.cmd_save_system +
-                       s.opt_type_info;
+  const int commands = s.cmd_catalogue + s.cmd_add + s.cmd_erase + s.cmd_extract + s.cmd_type +
+                       s.cmd_set_attrs + s.cmd_set_user + s.cmd_hex_dump + s.cmd_write_system +
+                       s.cmd_copy_system + s.cmd_save_system + s.opt_type_info;
   const bool format = s.cmd_full_format || s.cmd_quick_format;
   FUZZ_CHECK(!(s.cmd_full_format && s.cmd_quick_format));
-  FUZZ_CHECK(commands == 1 || (commands == 0 && format));
-  FUZZ_CHECK(!format || commands == 0 || s.cmd_add);
+  FUZZ_CHECK(commands == 1 ? !format || s.cmd_add : commands == 0 && format);
 }
 
 }  // namespace
