@@ -85,8 +85,7 @@ TEST(OpenCli, PathsThatNameNoFile) {
   const std::string over = "." + std::string(254, '/') + "x.dsk";  // 260 characters
   const std::tuple<std::vector<std::string>, std::string, int> cases[] = {{{over, "-f"}, "Image `x.dsk` already exist !!!\n", 1},
                {{"d.dsk", "-x", "*.*"}, "Can't open image `d.dsk` !!!\n", 2},
-               {{"t.dsk", "-w", "d.dsk"}, "Can't open file `d.dsk` !!!\n", 0},
-               {{"t.dsk", "-s", "d.dsk"}, "File `d.dsk` already exist !!!\n", 0}};
+               {{"t.dsk", "-w", "d.dsk"}, "Can't open file `d.dsk` !!!\n", 0}};
   for (const auto& [args, err, status] : cases) {
     const CliResult result = box.run(args);
     EXPECT_EQ(result.err + std::to_string(result.status), err + std::to_string(status));
