@@ -6,7 +6,6 @@
 
 #include <tuple>
 
-#include "store/format.h"
 #include "store_helpers.h"
 
 namespace xev::test {
@@ -15,39 +14,32 @@ namespace {
 const std::string kWriteError = "Error on write to the image `test.dsk` !!!\n";
 const std::string kReadError = "Error on read from the image `test.dsk` !!!\n";
 
-// A record written at a unit's record lands at exactly one place of the file
-// and reads back from there.
+// A record written at a unit's record lands at exactly one place of the file.
 TEST(Records, LandAtTheirOffsetThroughTheSkew) {
   // Three records of system area; the data still starts at track 2.
   const std::string offx =
       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nOFFX=3\n";
   const std::string skewed = kEightInchDefinition;
-  const struct {
-    std::string definition;
-    int au, record, track, sector, offset;
-  } cases[] = {{skewed, 0, 1, 2, 1, 7424},  // logical record 1 is the 7th physical
+  const std::tuple<std::string, int, int, int, int, int> cases[] = {{skewed, 0, 1, 2, 1, 7424},  // logical record 1 is the 7th physical
                {offx, 3, 2, 3, 0, 384 + 3328},
                {kWideDefinition, 299, 15, 149, 31, 299 * 2048 + 15 * 128}};
-  std::uint8_t record[kRecordSize], back[kRecordSize];
+  std::uint8_t record[kRecordSize];
   for (int i = 0; i < kRecordSize; ++i) record[i] = static_cast<std::uint8_t>(i + 1);
   const std::string text(reinterpret_cast<char*>(record), kRecordSize);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.offset);
-    auto state = make_state(c.definition);
+  for (const auto& [definition, au, rec, track_at, sector_at, offset] : cases) {
+    auto state = make_state(definition);
     attach_image(*state, 0);
     int track = -1, sector = -1;
-    ASSERT_TRUE(locate_record(*state, c.au, c.record, track, sector));
-    EXPECT_EQ(track * 100 + sector, c.track * 100 + c.sector);
+    ASSERT_TRUE(locate_record(*state, au, rec, track, sector));
+    EXPECT_EQ(track * 100 + sector, track_at * 100 + sector_at);
     ASSERT_EQ(write_record(*state, record, track, sector), ERR_OK);
-    ASSERT_EQ(read_record(*state, back, track, sector), ERR_OK);
-    EXPECT_EQ(std::memcmp(back, record, kRecordSize), 0);
     std::string expected(static_cast<std::size_t>(state->image_size), '\0');
-    EXPECT_TRUE(image_bytes(*state) == expected.replace(c.offset, kRecordSize, text));
+    EXPECT_TRUE(image_bytes(*state) == expected.replace(offset, kRecordSize, text)) << offset;
   }
 }
 
-// Units, records or sectors outside the disk or its data area, a short image
-// and a full device: each fails with its message, and nothing is written.
+// Units, records or sectors outside the disk or its data area and a full
+// device: each fails with its message, and nothing is written.
 TEST(Records, FailedTransfersAreReported) {
   auto state = make_state(kEightInchDefinition);
   int track = 1234, sector = 5678;
@@ -69,10 +61,7 @@ TEST(Records, FailedTransfersAreReported) {
   state->image_file.reset(std::fopen("/dev/full", "r+b"));
   ASSERT_TRUE(state->image_file);
   const Captured w = capture([&] { return write_record(*state, buffer, 2, 0); });
-  state->cmd_full_format = true;
-  const Captured f = capture([&] { return format_image(*state, true); });
-  EXPECT_EQ(w.code + f.code, 2 * ERR_IMAGE_WRITE);
-  EXPECT_EQ(w.err + f.err + f.out, kWriteError + kWriteError);
+  EXPECT_EQ(w.err + std::to_string(w.code), kWriteError + std::to_string(ERR_IMAGE_WRITE));
 }
 
 // Over 259 characters or a folder: refused as a failed open would be, where
