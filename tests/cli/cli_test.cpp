@@ -111,7 +111,9 @@ TEST(Cli, FailuresBeforeTheCommandSetTheStatusItsOwnDoNot) {
   ASSERT_EQ(box.run({"games.dsk", "-f"}).status, 0);
   box.write_file("short.dsk", std::string(1000, '\xE5'));
   expect_run(box, {{"short.dsk", "-c"}, 3, "Image `short.dsk` has bad size"});
-  expect_run(box, {{"games.dsk", "-x", "NOPE.TXT"}, 0, "File `NOPE.TXT` not found",
+  expect_run(box, {{"games.dsk", "-x", "NOPE.TXT"},
+                   0,
+                   "File `NOPE.TXT` not found",
                    kBanner + std::string("Extracting file(s) from 'games.dsk'\n"
                                          "  path: '', mask: 'NOPE.TXT'\n\n")});
   EXPECT_EQ(box.read_file("short.dsk"), std::string(1000, '\xE5'));
@@ -124,8 +126,11 @@ TEST(Cli, DefinitionFileIsReadBesideTheExecutable) {
   Sandbox box;
   box.write_ini(std::string("[zzq]\n") + kEightInchDefinition);
   expect_run(box, {{"new.zzq", "-c"}, 2, "Can't open image `new.zzq`"});
-  expect_run(box, {{"new.zzq", "-c"}, 18, "Definition for Image type `zzq` missing",
-                   std::string(kBanner) + "\n", "xev"});
+  expect_run(box, {{"new.zzq", "-c"},
+                   18,
+                   "Definition for Image type `zzq` missing",
+                   std::string(kBanner) + "\n",
+                   "xev"});
 }
 
 }  // namespace

@@ -21,15 +21,18 @@ TEST(ParseOptions, StoresOrRefusesEachArgument) {
       {{"x", d259 + "a.Dsk", "-a", d259 + n255, "-afn", n255},
        d259 + "|a.Dsk|Dsk|" + d259 + "|" + n255 + "|" + n255 + "|-1"},
       {{"x", "-c", "-cp", "99999999999", "-c", "-c1"}, "|-c|||-c1||2147483646"},
-      {{"x", "d" + d259 + "a.dsk", "-c"}, "!Bad value `d" + d259 + "a.dsk` for option `imagefile.ext` !!!\n"},
-      {{"x", "g", "-a", "X", "-afn", n255 + "n"}, "!Bad value `" + n255 + "n` for option `-afn` !!!\n"},
+      {{"x", "d" + d259 + "a.dsk", "-c"},
+       "!Bad value `d" + d259 + "a.dsk` for option `imagefile.ext` !!!\n"},
+      {{"x", "g", "-a", "X", "-afn", n255 + "n"},
+       "!Bad value `" + n255 + "n` for option `-afn` !!!\n"},
   };
   for (const auto& c : cases) {
     std::vector<const char*> argv;
     for (const std::string& word : c.words) argv.push_back(word.c_str());
     std::unique_ptr<RunState> state;
     testing::internal::CaptureStderr();
-    const ErrorCode code = parse_options(static_cast<int>(argv.size()), argv.data(), state);
+    const ErrorCode code =
+        parse_options(static_cast<int>(argv.size()), argv.data(), state);
     const std::string err = testing::internal::GetCapturedStderr();
     if (c.stored[0] == '!') {
       EXPECT_EQ(code, ERR_BAD_VALUE);
@@ -38,8 +41,9 @@ TEST(ParseOptions, StoresOrRefusesEachArgument) {
     }
     ASSERT_EQ(code, ERR_OK) << err;
     const RunState& s = *state;
-    EXPECT_EQ(s.image_dir + "|" + s.image_name + "|" + s.image_type_name + "|" + s.host_dir +
-                  "|" + s.mask + "|" + s.afn_name + "|" + std::to_string(s.catalogue_page_size),
+    EXPECT_EQ(s.image_dir + "|" + s.image_name + "|" + s.image_type_name + "|" +
+                  s.host_dir + "|" + s.mask + "|" + s.afn_name + "|" +
+                  std::to_string(s.catalogue_page_size),
               c.stored);
   }
 }
@@ -48,9 +52,14 @@ TEST(Helpers, SplitPathParseNumberAndRaiseError) {
   std::string path = "a\\b/c\\d.txt", dir, extension;  // the source may be a target
   split_path(path, dir, path, &extension);
   EXPECT_EQ(dir + "|" + path + "|" + extension, "a\\b/|c\\d.txt|txt");
-  for (const auto& [text, value] : {std::pair<const char*, std::int64_t>{"", 0}, {"-0", 0},
-       {"0x", -1}, {"0 ", -1}, {"12abc", 12}, {"\t+5", 5}, {"-1", -1},
-       {"99999999999999999999", INT64_MAX}})
+  for (const auto& [text, value] : {std::pair<const char*, std::int64_t>{"", 0},
+                                    {"-0", 0},
+                                    {"0x", -1},
+                                    {"0 ", -1},
+                                    {"12abc", 12},
+                                    {"\t+5", 5},
+                                    {"-1", -1},
+                                    {"99999999999999999999", INT64_MAX}})
     EXPECT_EQ(parse_number(text), value) << text;
   testing::internal::CaptureStderr();
   EXPECT_EQ(raise_error(ERR_BAD_VALUE, "-u", "40"), ERR_BAD_VALUE);  // value first

@@ -77,9 +77,9 @@ TEST(Definition, LinesKeysValuesAndSize) {
 // The first section of the type counts; later lines replace earlier values,
 // and a rejected line (XLT=2,1) ends the reading with the table kept.
 TEST(Definition, GeometryAndLaterLines) {
-  const Loaded loaded = load("[cpm]\nnot a definition\n[dsk]\n" +
-                             std::string(kEightInchDefinition) +
-                             "DSM=99\nEXM=1\nXLT=2,1\nSPT=0\n[dsk]\nSPT=1\n");
+  const Loaded loaded =
+      load("[cpm]\nnot a definition\n[dsk]\n" + std::string(kEightInchDefinition) +
+           "DSM=99\nEXM=1\nXLT=2,1\nSPT=0\n[dsk]\nSPT=1\n");
   const RunState& s = *loaded.state;
   EXPECT_EQ(std::vector<int>({s.sectors_per_track, s.au_count, s.extents_per_entry,
                               s.map_bytes, s.records_per_au, s.pointers_per_entry,
@@ -98,11 +98,12 @@ TEST(Definition, ShippedSections) {
   for (const InteropFormat& format : kInteropFormats) {
     const Loaded loaded = load("", XEV_SOURCE_DIR, format.extension);
     const RunState& s = *loaded.state;
-    EXPECT_EQ(loaded.err + std::to_string(s.image_size) + "/" + std::to_string(s.system_size) +
-                  "/" + std::to_string(s.pointers_per_entry) + "/" +
-                  std::to_string(std::is_sorted(s.skew_table.begin(), s.skew_table.end())),
-              std::to_string(format.image_size) + "/" + std::to_string(format.system_size) + "/" +
-                  (format.wide_pointers ? "8/" : "16/") + (format.skewed ? "0" : "1"))
+    EXPECT_EQ(
+        loaded.err + std::to_string(s.image_size) + "/" + std::to_string(s.system_size) +
+            "/" + std::to_string(s.pointers_per_entry) + "/" +
+            std::to_string(std::is_sorted(s.skew_table.begin(), s.skew_table.end())),
+        std::to_string(format.image_size) + "/" + std::to_string(format.system_size) +
+            "/" + (format.wide_pointers ? "8/" : "16/") + (format.skewed ? "0" : "1"))
         << format.extension;
   }
 }

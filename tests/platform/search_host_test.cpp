@@ -29,27 +29,37 @@ Names find(const std::string& pattern) {
 // Console wildcards ('*' gives back what it swallowed; only ASCII letters
 // fold); regular files, also through a link, in byte order.
 TEST(HostSearchTest, MatchesRegularFilesInByteOrderAndTellsNoMatchFromFailure) {
-  for (const auto& [pattern, name] : {std::pair{"*.*", "README"}, {"*.com", "AB.COM"},
-                                      {"X.*", "X"}, {"*AB", "AAB"}, {"A?", "AB"}})
+  for (const auto& [pattern, name] : {std::pair{"*.*", "README"},
+                                      {"*.com", "AB.COM"},
+                                      {"X.*", "X"},
+                                      {"*AB", "AAB"},
+                                      {"A?", "AB"}})
     EXPECT_TRUE(wildcard_match(pattern, name)) << pattern;
-  for (const auto& [pattern, name] : {std::pair{"*.COM", "A.COMX"}, {"X.*", "XY"},
-                                      {"A?C", "AC"}, {"*A*B*", "BA"}, {"\xC4", "\xE4"}})
+  for (const auto& [pattern, name] : {std::pair{"*.COM", "A.COMX"},
+                                      {"X.*", "XY"},
+                                      {"A?C", "AC"},
+                                      {"*A*B*", "BA"},
+                                      {"\xC4", "\xE4"}})
     EXPECT_FALSE(wildcard_match(pattern, name)) << pattern;
   std::string dir = (std::filesystem::temp_directory_path() / "xev-find-XXXXXX").string();
   ASSERT_NE(::mkdtemp(dir.data()), nullptr);
   dir += "/";
-  for (const char* name : {"b.com", "A.COM", "C.TXT", ".H.COM", "readme.txt", "README.TXT"})
+  for (const char* name :
+       {"b.com", "A.COM", "C.TXT", ".H.COM", "readme.txt", "README.TXT"})
     std::ofstream(dir + name) << "x";
   const auto at = [&dir](const char* name) { return dir + name; };
   ASSERT_EQ(::mkdir(at("DIR.COM").c_str(), 0755) + ::mkdir(at("SUB.X").c_str(), 0755) +
                 ::symlink(at("A.COM").c_str(), at("LINK.COM").c_str()) +
                 ::symlink(at("NONE").c_str(), at("DANGLING.COM").c_str()) +
-                ::mkfifo(at("PIPE.COM").c_str(), 0644), 0);
+                ::mkfifo(at("PIPE.COM").c_str(), 0644),
+            0);
   const std::pair<std::string, Names> cases[] = {
       {at("*.COM"), {"A.COM", "LINK.COM", "b.com"}},
       {at("readme.txt"), {"readme.txt"}},  // a plain name prefers its exact spelling
-      {at("Readme.txt"), {"README.TXT", "readme.txt"}}, {at("*.Q"), {"-"}},
-      {at("*.X"), {"!"}}, {at("C.TXT/*.*"), {"!"}},
+      {at("Readme.txt"), {"README.TXT", "readme.txt"}},
+      {at("*.Q"), {"-"}},
+      {at("*.X"), {"!"}},
+      {at("C.TXT/*.*"), {"!"}},
       {dir + std::string(259 - dir.size(), '*'),  // the longest pattern taken
        {"A.COM", "C.TXT", "LINK.COM", "README.TXT", "b.com", "readme.txt"}},
       {dir + std::string(260 - dir.size(), '*'), {"!"}}};

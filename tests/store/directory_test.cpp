@@ -17,13 +17,21 @@ namespace {
 TEST(Directory, CorruptEntriesAreAllReported) {
   const std::string bad = "Corrupted directory entry `";
   const std::tuple<const char*, int, const char*, std::vector<int>, std::string,
-                   std::vector<int>> cases[] = {
-      {kEightInchDefinition, 0xF0, "BAD?    COM", {10, 243, 0, 11},
-       bad + "BAD?.COM` (invalid user number: -16) !!!\n" + bad +
-           "BAD?.COM` (bad file name) !!!\n" + bad + "BAD?.COM` (invalid AU number: 243) !!!\n",
-       {0, 1, 10}},
-      {kWideDefinition, 0, "WIDE    DAT", {0x12B, 0x100, 0x0FF, 0x12C},
-       bad + "WIDE.DAT` (invalid AU number: 300) !!!\n", {0, 255, 256, 299}}};
+                   std::vector<int>>
+      cases[] = {{kEightInchDefinition,
+                  0xF0,
+                  "BAD?    COM",
+                  {10, 243, 0, 11},
+                  bad + "BAD?.COM` (invalid user number: -16) !!!\n" + bad +
+                      "BAD?.COM` (bad file name) !!!\n" + bad +
+                      "BAD?.COM` (invalid AU number: 243) !!!\n",
+                  {0, 1, 10}},
+                 {kWideDefinition,
+                  0,
+                  "WIDE    DAT",
+                  {0x12B, 0x100, 0x0FF, 0x12C},
+                  bad + "WIDE.DAT` (invalid AU number: 300) !!!\n",
+                  {0, 255, 256, 299}}};
   for (const auto& [definition, user, name, aus, err, units] : cases) {
     auto state = make_state(definition);
     attach_image(*state);
@@ -32,10 +40,12 @@ TEST(Directory, CorruptEntriesAreAllReported) {
     ASSERT_EQ(save_directory(*state), ERR_OK);
     state->opt_ignore_invalid = true;
     const Captured io = capture([&] { return load_directory(*state); });
-    EXPECT_EQ(io.err + io.out + std::to_string(io.code), err + "\n" + std::to_string(ERR_OK));
+    EXPECT_EQ(io.err + io.out + std::to_string(io.code),
+              err + "\n" + std::to_string(ERR_OK));
     std::vector<int> used;
     for (int au = 0; au < state->au_count; ++au)
-      if (state->alloc_map[static_cast<std::size_t>(au / 8)] & (0x80 >> (au % 8))) used.push_back(au);
+      if (state->alloc_map[static_cast<std::size_t>(au / 8)] & (0x80 >> (au % 8)))
+        used.push_back(au);
     EXPECT_EQ(used, units);
   }
 }
@@ -54,8 +64,10 @@ TEST(Directory, NameRules) {
   }
   for (const char* text : {"ABCDEFGHI.CO", "A.COMX", "A B.COM", "A<B", "\xC4.TXT"})
     EXPECT_FALSE(parse_cpm_name(*state, FcbName{}.data(), text)) << text;
-  for (const char* text : {" .COM", "A<B>.[X]"}) EXPECT_TRUE(parse_cpm_name(*state, nullptr, text));
-  for (const char* text : {"FI?E.TXT", "A B.COM"}) EXPECT_FALSE(parse_cpm_name(*state, nullptr, text));
+  for (const char* text : {" .COM", "A<B>.[X]"})
+    EXPECT_TRUE(parse_cpm_name(*state, nullptr, text));
+  for (const char* text : {"FI?E.TXT", "A B.COM"})
+    EXPECT_FALSE(parse_cpm_name(*state, nullptr, text));
 }
 
 std::vector<int> search_all(RunState& s, int user_filter) {
@@ -114,8 +126,8 @@ TEST(Tns, MapBitsAreReversedAndSpreadOverEntries) {
   state->entry(0)[15] = TNS_LABEL_MARK;
   ASSERT_EQ(store_tns_map(*state), ERR_OK);
   // Map bytes 0, 1 and 14 behind the mark.
-  EXPECT_EQ(entry_bytes(*state, 1), "\xE5\x01\x82" + std::string(12, '\0') + "\xFE\x01" +
-                                        std::string(15, '\0'));
+  EXPECT_EQ(entry_bytes(*state, 1),
+            "\xE5\x01\x82" + std::string(12, '\0') + "\xFE\x01" + std::string(15, '\0'));
   // Map bytes 30 to 37; the last holds unit 299 and the four bits past it.
   EXPECT_EQ(entry_bytes(*state, 2), "\xE5" + std::string(7, '\0') + "\xF8" +
                                         std::string(6, '\xFF') + "\xFE" +
@@ -129,19 +141,24 @@ TEST(Tns, MapBitsAreReversedAndSpreadOverEntries) {
 // gives one; the default is only for a disk without one.
 TEST(Tns, LabelAndMapMoveToTheFront) {
   const std::tuple<bool, const char*, const char*> cases[] = {
-      {false, "", "TNS-DOS/XEV"}, {true, "", "OLD LABEL 1"}, {true, "MYDISK     ", "MYDISK     "}};
+      {false, "", "TNS-DOS/XEV"},
+      {true, "", "OLD LABEL 1"},
+      {true, "MYDISK     ", "MYDISK     "}};
   for (const auto& [old_label, option, written] : cases) {
     auto state = make_state(kEightInchDefinition);
     clear_entries(*state);
-    for (const int i : {0, 1, 5}) put_entry(*state, i, 0, "F          ", 0, 0, 1, {10 + i});
+    for (const int i : {0, 1, 5})
+      put_entry(*state, i, 0, "F          ", 0, 0, 1, {10 + i});
     if (old_label) put_entry(*state, 3, 0xE5, "OLD LABEL 1", 0, 0, TNS_LABEL_MARK);
     state->entry(7)[15] = TNS_MAP_MARK;
     std::vector<std::string> expected(64, kFreeEntry);
-    for (const auto& [from, to] : {std::pair{0, 3}, {1, 4}, {5, 6}}) expected[to] = entry_bytes(*state, from);
+    for (const auto& [from, to] : {std::pair{0, 3}, {1, 4}, {5, 6}})
+      expected[to] = entry_bytes(*state, from);
     state->tns_label = option;
     ASSERT_EQ(store_tns_map(*state), ERR_OK);
-    EXPECT_EQ(entry_bytes(*state, 0), "\xE5" + std::string(written) + std::string(3, '\0') +
-                                          "\xFF" + std::string(16, '\0'));
+    EXPECT_EQ(entry_bytes(*state, 0), "\xE5" + std::string(written) +
+                                          std::string(3, '\0') + "\xFF" +
+                                          std::string(16, '\0'));
     EXPECT_EQ(state->tns_label, written);
     EXPECT_EQ(state->entry(1)[15] + state->entry(2)[15], 2 * TNS_MAP_MARK);
     for (int i = 3; i < 64; ++i) EXPECT_EQ(entry_bytes(*state, i), expected[i]) << i;

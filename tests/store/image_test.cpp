@@ -20,9 +20,10 @@ TEST(Records, LandAtTheirOffsetThroughTheSkew) {
   const std::string offx =
       "SPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\nOFFX=3\n";
   const std::string skewed = kEightInchDefinition;
-  const std::tuple<std::string, int, int, int, int, int> cases[] = {{skewed, 0, 1, 2, 1, 7424},  // logical record 1 is the 7th physical
-               {offx, 3, 2, 3, 0, 384 + 3328},
-               {kWideDefinition, 299, 15, 149, 31, 299 * 2048 + 15 * 128}};
+  const std::tuple<std::string, int, int, int, int, int> cases[] = {
+      {skewed, 0, 1, 2, 1, 7424},  // logical record 1 is the 7th physical
+      {offx, 3, 2, 3, 0, 384 + 3328},
+      {kWideDefinition, 299, 15, 149, 31, 299 * 2048 + 15 * 128}};
   std::uint8_t record[kRecordSize];
   for (int i = 0; i < kRecordSize; ++i) record[i] = static_cast<std::uint8_t>(i + 1);
   const std::string text(reinterpret_cast<char*>(record), kRecordSize);
@@ -34,7 +35,8 @@ TEST(Records, LandAtTheirOffsetThroughTheSkew) {
     EXPECT_EQ(track * 100 + sector, track_at * 100 + sector_at);
     ASSERT_EQ(write_record(*state, record, track, sector), ERR_OK);
     std::string expected(static_cast<std::size_t>(state->image_size), '\0');
-    EXPECT_TRUE(image_bytes(*state) == expected.replace(offset, kRecordSize, text)) << offset;
+    EXPECT_TRUE(image_bytes(*state) == expected.replace(offset, kRecordSize, text))
+        << offset;
   }
 }
 
@@ -61,7 +63,8 @@ TEST(Records, FailedTransfersAreReported) {
   state->image_file.reset(std::fopen("/dev/full", "r+b"));
   ASSERT_TRUE(state->image_file);
   const Captured w = capture([&] { return write_record(*state, buffer, 2, 0); });
-  EXPECT_EQ(w.err + std::to_string(w.code), kWriteError + std::to_string(ERR_IMAGE_WRITE));
+  EXPECT_EQ(w.err + std::to_string(w.code),
+            kWriteError + std::to_string(ERR_IMAGE_WRITE));
 }
 
 // Over 259 characters or a folder: refused as a failed open would be, where
@@ -72,9 +75,10 @@ TEST(OpenCli, PathsThatNameNoFile) {
   ASSERT_EQ(box.run({"t.dsk", "-f"}).status, 0);
   box.make_dir("d.dsk");
   const std::string over = "." + std::string(254, '/') + "x.dsk";  // 260 characters
-  const std::tuple<std::vector<std::string>, std::string, int> cases[] = {{{over, "-f"}, "Image `x.dsk` already exist !!!\n", 1},
-               {{"d.dsk", "-x", "*.*"}, "Can't open image `d.dsk` !!!\n", 2},
-               {{"t.dsk", "-w", "d.dsk"}, "Can't open file `d.dsk` !!!\n", 0}};
+  const std::tuple<std::vector<std::string>, std::string, int> cases[] = {
+      {{over, "-f"}, "Image `x.dsk` already exist !!!\n", 1},
+      {{"d.dsk", "-x", "*.*"}, "Can't open image `d.dsk` !!!\n", 2},
+      {{"t.dsk", "-w", "d.dsk"}, "Can't open file `d.dsk` !!!\n", 0}};
   for (const auto& [args, err, status] : cases) {
     const CliResult result = box.run(args);
     EXPECT_EQ(result.err + std::to_string(result.status), err + std::to_string(status));
