@@ -15,24 +15,9 @@ namespace {
 // With -iide every fault is reported, the good pointers still count and a
 // blank line follows. The first 0 ends an entry's pointers.
 TEST(Directory, CorruptEntriesAreAllReported) {
-  const std::string bad = "Corrupted directory entry `";
-  const std::tuple<const char*, int, const char*, std::vector<int>, std::string,
-                   std::vector<int>>
-      cases[] = {{kEightInchDefinition,
-                  0xF0,
-                  "BAD?    COM",
-                  {10, 243, 0, 11},
-                  bad + "BAD?.COM` (invalid user number: -16) !!!\n" + bad +
-                      "BAD?.COM` (bad file name) !!!\n" + bad +
-                      "BAD?.COM` (invalid AU number: 243) !!!\n",
-                  {0, 1, 10}},
-                 {kWideDefinition,
-                  0,
-                  "WIDE    DAT",
-                  {0x12B, 0x100, 0x0FF, 0x12C},
-                  bad + "WIDE.DAT` (invalid AU number: 300) !!!\n",
-                  {0, 255, 256, 299}}};
-  for (const auto& [definition, user, name, aus, err, units] : cases) {
+  const auto check = [](const char* definition, int user, const char* name,
+                        const std::vector<int>& aus, const std::string& err,
+                        const std::vector<int>& units) {
     auto state = make_state(definition);
     attach_image(*state);
     clear_entries(*state);
@@ -47,7 +32,15 @@ TEST(Directory, CorruptEntriesAreAllReported) {
       if (state->alloc_map[static_cast<std::size_t>(au / 8)] & (0x80 >> (au % 8)))
         used.push_back(au);
     EXPECT_EQ(used, units);
-  }
+  };
+  const std::string bad = "Corrupted directory entry `";
+  check(kEightInchDefinition, 0xF0, "BAD?    COM", {10, 243, 0, 11},
+        bad + "BAD?.COM` (invalid user number: -16) !!!\n" + bad +
+            "BAD?.COM` (bad file name) !!!\n" + bad +
+            "BAD?.COM` (invalid AU number: 243) !!!\n",
+        {0, 1, 10});
+  check(kWideDefinition, 0, "WIDE    DAT", {0x12B, 0x100, 0x0FF, 0x12C},
+        bad + "WIDE.DAT` (invalid AU number: 300) !!!\n", {0, 255, 256, 299});
 }
 
 // Names and masks a user gives, stored in 11 characters, and names read
