@@ -13,8 +13,8 @@ namespace {
 std::string report(const std::string& what, const std::string& mask,
                    const std::vector<std::string>& names) {
   const bool sa = what.size() == 2;  // the attributes, or else the user area
-  std::string out = (sa ? "Setting file attributes to '" : "Setting user area to '") +
-                    what + "', mask: '" + mask + "'\n\n";
+  std::string out = (sa ? "Setting file attributes to '" : "Setting user area to '") + what +
+                    "', mask: '" + mask + "'\n\n";
   for (const std::string& name : names) {
     out += sa ? "File attributes for '" + name + "' are set.\n"
               : "User area for '" + name + "' set.\n";
@@ -28,16 +28,11 @@ TEST(Attributes, ChangeOnlyTheirBitsAndBytes) {
   // BIG.DAT: t3 and a name bit set, one extent before the first, another
   // entry between, and an entry that the system bit makes another file.
   const std::vector<std::string> entries = {
-      dir_entry(0, "BIG", "DAT", 2, 0, 0, {40}),
-      dir_entry(0, "BIG", "DAT", 0, 0, 128, {10, 11}),
-      dir_entry(0, "OTHER", "TXT", 0, 0, 1, {20}),
-      dir_entry(0, "BIG", "DAT", 1, 0, 128, {12}),
-      dir_entry(0, "BIG", "DAT", 2, 0, 3, {13}),
-      dir_entry(0, "BIG", "DAT", 3, 0, 1, {14}),
-      dir_entry(0, "GAME", "DAT", 0, 0, 1, {5}),
-      dir_entry(2, "GAME", "DAT", 0, 0, 128, {6}),
-      dir_entry(2, "GAME", "DAT", 1, 0, 4, {7}),
-      dir_entry(2, "NOTES", "TXT", 0, 0, 1, {8})};
+      dir_entry(0, "BIG", "DAT", 2, 0, 0, {40}),   dir_entry(0, "BIG", "DAT", 0, 0, 128, {10, 11}),
+      dir_entry(0, "OTHER", "TXT", 0, 0, 1, {20}), dir_entry(0, "BIG", "DAT", 1, 0, 128, {12}),
+      dir_entry(0, "BIG", "DAT", 2, 0, 3, {13}),   dir_entry(0, "BIG", "DAT", 3, 0, 1, {14}),
+      dir_entry(0, "GAME", "DAT", 0, 0, 1, {5}),   dir_entry(2, "GAME", "DAT", 0, 0, 128, {6}),
+      dir_entry(2, "GAME", "DAT", 1, 0, 4, {7}),   dir_entry(2, "NOTES", "TXT", 0, 0, 1, {8})};
   for (std::size_t i = 0; i < entries.size(); ++i) put_entry(disk, int(i), entries[i]);
   // Bit 7 of byte `byte` of entry `index`, as offsets into the image.
   const auto bits = [](std::vector<int> indices, std::vector<int> bytes) {
@@ -55,19 +50,12 @@ TEST(Attributes, ChangeOnlyTheirBitsAndBytes) {
     std::vector<std::size_t> flipped = {};  // bit 7 of these bytes
     std::vector<int> moved = {};            // to user area 3
   } cases[] = {
-      {{"-sa", "BIG.DAT", "RS"},
-       report("RS", "BIG.DAT", {"BIG.DAT"}),
-       bits({1, 3, 4}, {9, 10})},
+      {{"-sa", "BIG.DAT", "RS"}, report("RS", "BIG.DAT", {"BIG.DAT"}), bits({1, 3, 4}, {9, 10})},
       {{"-u", "2", "-sa", "GAME.DAT", "R-"},
        report("R-", "GAME.DAT", {"GAME.DAT"}),
        bits({7, 8}, {9, 10})},
-      {{"-sa", "*.TXT", "--"},
-       report("--", "*.TXT", {"OTHER.TXT", "NOTES.TXT"}),
-       bits({2}, {9})},
-      {{"-u", "2", "-su", "GAME.DAT", "3"},
-       report("3", "GAME.DAT", {"GAME.DAT"}),
-       {},
-       {7, 8}},
+      {{"-sa", "*.TXT", "--"}, report("--", "*.TXT", {"OTHER.TXT", "NOTES.TXT"}), bits({2}, {9})},
+      {{"-u", "2", "-su", "GAME.DAT", "3"}, report("3", "GAME.DAT", {"GAME.DAT"}), {}, {7, 8}},
       {{"-sa", "Z*.*", "RS"}, report("RS", "Z*.*", {})},
       {{"-sa", "A<B.COM", "RS"}, ""},
   };
@@ -80,9 +68,8 @@ TEST(Attributes, ChangeOnlyTheirBitsAndBytes) {
     args.insert(args.end(), c.args.begin(), c.args.end());
     const CliResult result = box.run(args);
     EXPECT_EQ(result.out, kBanner + c.out);
-    EXPECT_EQ(result.err, c.out.empty()
-                              ? "Name of this file `A<B.COM` has incorrect format !!!\n"
-                              : "");
+    EXPECT_EQ(result.err,
+              c.out.empty() ? "Name of this file `A<B.COM` has incorrect format !!!\n" : "");
     std::string expected = disk;
     for (std::size_t at : c.flipped) expected[at] ^= '\x80';
     for (int i : c.moved) expected[6656 + 32 * i] = 3;

@@ -37,13 +37,12 @@ class SystemTracks : public ::testing::Test {
     return box.read_file(name);
   }
   // Runs xev on `image` and expects it to be `after` (unchanged when empty).
-  void expect(std::vector<std::string> args, const std::string& done,
-              const std::string& err, std::string after = "") {
+  void expect(std::vector<std::string> args, const std::string& done, const std::string& err,
+              std::string after = "") {
     SCOPED_TRACE(args[1] + " " + args[2]);
     const std::string before = box.read_file(args[0]);
     const CliResult result = box.run(args);
-    EXPECT_EQ(result.out,
-              kBanner + (done.empty() ? "" : "\nDone. System " + done + ".\n\n"));
+    EXPECT_EQ(result.out, kBanner + (done.empty() ? "" : "\nDone. System " + done + ".\n\n"));
     EXPECT_EQ(result.err + std::to_string(result.status), err + "0");
     EXPECT_TRUE(box.read_file(args[0]) == (after.empty() ? before : after));
   }
@@ -52,8 +51,7 @@ class SystemTracks : public ::testing::Test {
 
 TEST_F(SystemTracks, WriteCopyAndSaveMoveExactlyTheSystemArea) {
   make("t.nos", kNos);
-  expect({"t.nos", "-w", "sub/x"}, "",
-         "Image `t.nos` does not contain system track !!!\n");
+  expect({"t.nos", "-w", "sub/x"}, "", "Image `t.nos` does not contain system track !!!\n");
   // The directory is never read: a corrupt one does not stop -w or -s.
   std::string image = make("t.dsk", kDsk);
   box.write_file("t.dsk", image.replace(6656, 32, std::string(32, ' ')));
@@ -72,8 +70,7 @@ TEST_F(SystemTracks, WriteCopyAndSaveMoveExactlyTheSystemArea) {
   // Two whole 16 KiB blocks and a part.
   image = make("a.big", kBig);
   const std::string second = make("sub/b.big", kBig, 77);
-  expect({"a.big", "-i", "sub/b.big"}, "copied", "",
-         second.substr(0, 38400) + image.substr(38400));
+  expect({"a.big", "-i", "sub/b.big"}, "copied", "", second.substr(0, 38400) + image.substr(38400));
   // A short second image: the whole 16 KiB blocks before the failed read stay written.
   image = box.read_file("a.big");
   box.write_file("b.big", second.substr(0, 20000));

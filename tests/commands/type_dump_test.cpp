@@ -19,8 +19,7 @@ std::string heading(const std::string& name, bool dump = false) {
 }
 std::string lines(int from, int to) {  // of ten characters each
   std::string text;
-  for (; from <= to; ++from)
-    text += "line " + std::to_string(1000 + from).substr(1) + ".\n";
+  for (; from <= to; ++from) text += "line " + std::to_string(1000 + from).substr(1) + ".\n";
   return text;
 }
 std::string row(int offset, const std::string& bytes) {
@@ -64,8 +63,7 @@ TEST_F(TypeDump, ShowsFilesExactly) {
   put_record(disk, 9, 0, std::string("\x1F ~\x7F\x80\xFF") + "ABCDEFGHIJ", 'a');
   put_record(disk, 9, 1, "\x1A", 'b');
   put_record(disk, 9, 2, "", 'c');
-  std::string dump =
-      "000000  1F 20 7E 7F 80 FF 41 42 43 44 45 46 47 48 49 4A  . ~...ABCDEFGHIJ\n";
+  std::string dump = "000000  1F 20 7E 7F 80 FF 41 42 43 44 45 46 47 48 49 4A  . ~...ABCDEFGHIJ\n";
   for (int offset = 16; offset < 384; offset += 16) {
     dump += row(offset, (offset == 128 ? "\x1A" : "") +
                             std::string(16 - (offset == 128), "abc"[offset / 128]));
@@ -73,34 +71,30 @@ TEST_F(TypeDump, ShowsFilesExactly) {
   }
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"-t", "A.TXT"},
-       heading("A.TXT") + std::string("Hello\r\n\0\x80\xFF", 10) + "World" +
-           std::string(128, 'x')},
+       heading("A.TXT") + std::string("Hello\r\n\0\x80\xFF", 10) + "World" + std::string(128, 'x')},
       {{"-t", "*.TXT"}, "File name '*.TXT' must be unambiguous!"},
       {{"-t", "none.txt"}, heading("none.txt") + "File 'none.txt' not found"},
       {{"-u", "2", "-t", "same.txt"}, heading("same.txt") + "user two"},
       {{"-t", "L.TXT"},
-       heading("L.TXT") + lines(1, 20) + kPrompt + lines(21, 40) + kPrompt +
-           lines(41, 41)},
+       heading("L.TXT") + lines(1, 20) + kPrompt + lines(21, 40) + kPrompt + lines(41, 41)},
       {{"-h", "DUMP.BIN"}, heading("DUMP.BIN", true) + dump},
   };
   for (auto [args, out] : cases) {
     SCOPED_TRACE(args.back());
     args.insert(args.begin(), "t.dsk");
     const CliResult result = run(args);
-    EXPECT_EQ(result.out + result.err + std::to_string(result.status),
-              kBanner + out + "\n\n0");
+    EXPECT_EQ(result.out + result.err + std::to_string(result.status), kBanner + out + "\n\n0");
   }
   const CliResult refused = run({"t.dsk", "-t", "A<B.TXT"});
-  EXPECT_EQ(
-      refused.out + refused.err,
-      kBanner + std::string("Name of this file `A<B.TXT` has incorrect format !!!\n"));
+  EXPECT_EQ(refused.out + refused.err,
+            kBanner + std::string("Name of this file `A<B.TXT` has incorrect format !!!\n"));
   // A pointer outside the disk: output ends at the last good record, without the closing
   // lines.
   put_entry(disk, 0, 0, "BAD", "TXT", 0, 0, 16, {45, 250, 6});
   put_record(disk, 45, 0, "first unit");
   const CliResult bad = run({"t.dsk", "-t", "BAD.TXT", "-iide"});
-  EXPECT_EQ(bad.out, kBanner + ("\n" + heading("BAD.TXT")) + "first unit" +
-                         std::string(896, '\xE5'));
+  EXPECT_EQ(bad.out,
+            kBanner + ("\n" + heading("BAD.TXT")) + "first unit" + std::string(896, '\xE5'));
   EXPECT_EQ(bad.err + std::to_string(bad.status),
             "Corrupted directory entry `BAD.TXT` (invalid AU number: 250) !!!\nFatal "
             "error !!!\n0");
