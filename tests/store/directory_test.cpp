@@ -129,18 +129,15 @@ TEST(Tns, MapBitsAreReversedAndSpreadOverEntries) {
 // A file at index 0 of a TNS-DOS disk, as an add leaves it: the label comes
 // back in front, the map entries follow (one found elsewhere is reused) and
 // the files keep their order. A label found elsewhere is kept unless -lbl
-// gives one; the default is only for a disk without one.
+// gives one.
 TEST(Tns, LabelAndMapMoveToTheFront) {
-  const std::tuple<bool, const char*, const char*> cases[] = {
-      {false, "", "TNS-DOS/XEV"},
-      {true, "", "OLD LABEL 1"},
-      {true, "MYDISK     ", "MYDISK     "}};
-  for (const auto& [old_label, option, written] : cases) {
+  for (const auto& [option, written] :
+       {std::pair{"", "OLD LABEL 1"}, {"MYDISK     ", "MYDISK     "}}) {
     auto state = make_state(kEightInchDefinition);
     clear_entries(*state);
     for (const int i : {0, 1, 5})
       put_entry(*state, i, 0, "F          ", 0, 0, 1, {10 + i});
-    if (old_label) put_entry(*state, 3, 0xE5, "OLD LABEL 1", 0, 0, TNS_LABEL_MARK);
+    put_entry(*state, 3, 0xE5, "OLD LABEL 1", 0, 0, TNS_LABEL_MARK);
     state->entry(7)[15] = TNS_MAP_MARK;
     std::vector<std::string> expected(64, kFreeEntry);
     for (const auto& [from, to] : {std::pair{0, 3}, {1, 4}, {5, 6}})
