@@ -51,9 +51,6 @@ TEST(Attributes, ChangeOnlyTheirBitsAndBytes) {
     std::vector<int> moved = {};            // to user area 3
   } cases[] = {
       {{"-sa", "BIG.DAT", "RS"}, report("RS", "BIG.DAT", {"BIG.DAT"}), bits({1, 3, 4}, {9, 10})},
-      {{"-u", "2", "-sa", "GAME.DAT", "R-"},
-       report("R-", "GAME.DAT", {"GAME.DAT"}),
-       bits({7, 8}, {9, 10})},
       {{"-sa", "*.TXT", "--"}, report("--", "*.TXT", {"OTHER.TXT", "NOTES.TXT"}), bits({2}, {9})},
       {{"-u", "2", "-su", "GAME.DAT", "3"}, report("3", "GAME.DAT", {"GAME.DAT"}), {}, {7, 8}},
       {{"-sa", "Z*.*", "RS"}, report("RS", "Z*.*", {})},

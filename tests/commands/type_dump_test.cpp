@@ -53,9 +53,6 @@ TEST_F(TypeDump, ShowsFilesExactly) {
   put_record(disk, 5, 1, "World");
   put_record(disk, 5, 2, "", 'x');
   put_record(disk, 5, 3, "beyond");
-  put_entry(disk, 2, 5, "SAME", "TXT", 0, 0, 1, {6});
-  put_entry(disk, 3, 2, "SAME", "TXT", 0, 0, 1, {7});
-  put_record(disk, 7, 0, "user two");
   const std::string text = lines(1, 41);
   put_entry(disk, 10, 0, "L", "TXT", 0, 0, 4, {30});
   for (int r = 0; r < 4; ++r) put_record(disk, 30, r, text.substr(r * 128, 128));
@@ -74,7 +71,6 @@ TEST_F(TypeDump, ShowsFilesExactly) {
        heading("A.TXT") + std::string("Hello\r\n\0\x80\xFF", 10) + "World" + std::string(128, 'x')},
       {{"-t", "*.TXT"}, "File name '*.TXT' must be unambiguous!"},
       {{"-t", "none.txt"}, heading("none.txt") + "File 'none.txt' not found"},
-      {{"-u", "2", "-t", "same.txt"}, heading("same.txt") + "user two"},
       {{"-t", "L.TXT"},
        heading("L.TXT") + lines(1, 20) + kPrompt + lines(21, 40) + kPrompt + lines(41, 41)},
       {{"-h", "DUMP.BIN"}, heading("DUMP.BIN", true) + dump},
