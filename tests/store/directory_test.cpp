@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
+#include <utility>
 
 #include "store/format.h"
 #include "store_helpers.h"
