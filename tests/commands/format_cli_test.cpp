@@ -47,11 +47,15 @@ TEST(FormatCli, WritesAndRefusesImagesExactly) {
   // bits reversed, the five bits past unit 242 set.
   const std::string map1 = "\xE5\x03" + std::string(13, '\0') + "\xFE" + std::string(16, '\0');
   const std::string map2 = "\xE5\xF8" + std::string(13, '\xFF') + "\xFE" + std::string(16, '\xFF');
-  EXPECT_EQ(box.run({"t.dsk", "-f", "-tns", "-lbl", "mydisk"}).status, 0);
-  const std::string image = box.read_file("t.dsk");
-  const std::string label =
-      "\xE5MYDISK     " + std::string(3, '\0') + "\xFF" + std::string(16, '\0');
-  EXPECT_TRUE(image == with_directory(image, {label, map1, map2}));
+  for (const auto& [lbl, label] : {std::pair{"mydisk", "MYDISK     "}, {"", "TNS-DOS/XEV"}}) {
+    std::vector<std::string> args{"t.dsk", "-f", "-tns"};
+    if (*lbl) args.insert(args.end(), {"-lbl", lbl});
+    EXPECT_EQ(box.run(args).status, 0);
+    const std::string image = box.read_file("t.dsk");
+    const std::string entry =
+        "\xE5" + std::string(label) + std::string(3, '\0') + "\xFF" + std::string(16, '\0');
+    EXPECT_TRUE(image == with_directory(image, {entry, map1, map2})) << label;
+  }
   // Wrong sizes and corrupt entries stop the command, the image untouched; with
   // -iide the entry is reported and the listing counts the good pointer after the bad
   // one.
