@@ -27,16 +27,13 @@ std::string high(std::string entry, std::initializer_list<int> bytes) {
 TEST(Catalogue, ListsExactly) {
   // Names out of order, attribute bits on name characters too; F has two
   // extents, W is past 32 extents and needs five digits.
-  const std::vector<std::string> files = {dir_entry(0, "ZED", "TXT", 0, 0, 3, {2}),
-                                          dir_entry(0, "A", "COM", 0, 0, 1, {3}),
-                                          dir_entry(0, "A", "", 0, 0, 0, {}),
-                                          dir_entry(0, "AB", "COM", 0, 0, 9, {4, 5}),
-                                          high(dir_entry(3, "XS", "TXT", 0, 0, 16, {11, 12}), {10}),
-                                          high(dir_entry(3, "XR", "TXT", 0, 0, 1, {13}), {2, 9}),
-                                          dir_entry(0, "F", "", 0, 0, 128, {15}),
-                                          dir_entry(0, "F", "", 1, 0, 5, {16}),
-                                          dir_entry(0, "W", "", 0, 0, 128, {17}),
-                                          dir_entry(0, "W", "", 14, 2, 128, {18})};
+  const std::vector<std::string> files = {
+      dir_entry(0, "ZED", "TXT", 0, 0, 3, {2}), dir_entry(0, "A", "COM", 0, 0, 1, {3}),
+      dir_entry(0, "A", "", 0, 0, 0, {}),       dir_entry(0, "AB", "COM", 0, 0, 9, {4, 5}),
+      high(dir_entry(3, "XS", "TXT", 0, 0, 16, {11, 12}), {10}),
+      high(dir_entry(3, "XR", "TXT", 0, 0, 1, {13}), {2, 9}),
+      dir_entry(0, "F", "", 0, 0, 128, {15}),   dir_entry(0, "F", "", 1, 0, 5, {16}),
+      dir_entry(0, "W", "", 0, 0, 128, {17}),   dir_entry(0, "W", "", 14, 2, 128, {18})};
   const std::string label = dir_entry(0xE5, "MYDISK", "", 0, 0, 0xFF, {});
   const std::string map = dir_entry(0xE5, "", "", 0, 0, 0xFE, {});
   const std::string a = " 0 A                0    0K  --", ab = " 0 AB.COM           9    2K  --",
