@@ -1,5 +1,6 @@
 // Debian's cpmtools as a black box, on every type that both tools describe:
-// xev lists what mkfs.cpm and cpmcp wrote, and what xev formats passes fsck.cpm.
+// xev lists what mkfs.cpm and cpmcp wrote and moves its boot tracks, and what xev
+// formats passes fsck.cpm.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,7 +32,11 @@ TEST_P(Interop, XevReadsWhatCpmtoolsWrote) {
   const InteropFormat& f = GetParam();
   const std::string image = std::string("t.") + f.extension,
                     def = std::string(" -f ") + f.diskdef + " ";
-  shell("mkfs.cpm" + def + image + " && truncate -s " + std::to_string(f.image_size) + " " + image);
+  // The boot tracks: whatever mkfs.cpm -b puts there, -s gives back and -w replaces.
+  const std::string boot(std::size_t(f.system_size), 'B');
+  box.write_file("boot", boot);
+  shell("mkfs.cpm" + def + (boot.empty() ? "" : "-b boot ") + image + " && truncate -s " +
+        std::to_string(f.image_size) + " " + image);
   using File = std::tuple<int, std::string, int>;  // user, name, records
   std::vector<File> files = {
       {0, "EMPTY", 0},
@@ -62,6 +67,12 @@ TEST_P(Interop, XevReadsWhatCpmtoolsWrote) {
   std::sort(files.begin(), files.end());
   std::sort(listed.begin(), listed.end());
   EXPECT_EQ(listed, files) << listing.out;
+  if (boot.empty()) return;
+  box.run({image, "-s", "saved"});
+  EXPECT_TRUE(box.read_file("saved") == boot);
+  box.write_file("boot", std::string(boot.size(), 'W'));
+  box.run({image, "-w", "boot"});
+  EXPECT_NE(shell("cpmls" + def + image), "");
 }
 
 TEST_P(Interop, CpmtoolsAcceptWhatXevFormatted) {
