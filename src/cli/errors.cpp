@@ -1,11 +1,13 @@
 #include "cli/errors.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <utility>
+
+#include "platform/platform.h"
 
 namespace xev {
 namespace {
+
+constexpr int kEnterKey = 13;
 
 struct Message {
   ErrorCode code;
@@ -57,28 +59,29 @@ const char* find_format(ErrorCode code) {
 
 }  // namespace
 
-ErrorCode raise_error(ErrorCode code, const char* subject, const char* detail) {
-  const char* first = subject != nullptr ? subject : "";
-  const char* second = detail != nullptr ? detail : "";
+void print_error(std::FILE* stream, const Error& error) {
+  const char* first = error.subject.c_str();
+  const char* second = error.detail.c_str();
   // The bad-value message names the value first and the option second.
-  if (code == ERR_BAD_VALUE) std::swap(first, second);
-  // Whatever the run has printed so far comes before the message, also when
-  // both streams end up in the same file.
-  std::fflush(stdout);
-  if (const char* format = find_format(code)) {
+  if (error.code == ERR_BAD_VALUE) std::swap(first, second);
+  if (const char* format = find_format(error.code)) {
     // Every format holds at most two text placeholders; surplus arguments
     // are ignored by printf.
-    std::fprintf(stderr, format, first, second);
+    std::fprintf(stream, format, first, second);
   }
-  if (code != 0) std::fputs(" !!!", stderr);
-  std::fputs("\n", stderr);
-  return code;
+  if (error.code != ERR_OK) std::fputs(" !!!", stream);
+  std::fputs("\n", stream);
 }
 
-ErrorCode raise_error(ErrorCode code, const char* subject, std::int64_t number) {
-  char digits[32];
-  std::snprintf(digits, sizeof digits, "%" PRId64, number);
-  return raise_error(code, subject, digits);
+void ConsoleOutput::report(const Error& error) {
+  std::fflush(text_);
+  print_error(errors_, error);
+}
+
+void ConsoleOutput::wait_for_enter(const char* prompt) {
+  std::fputs(prompt, text_);
+  std::fflush(text_);
+  platform::wait_for_key(kEnterKey);
 }
 
 }  // namespace xev

@@ -3,32 +3,48 @@
 #include "cli/options.h"
 
 #include <climits>
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
-#include <new>
 #include <string>
 #include <utility>
 
+#include "cpm/text.h"
 #include "platform/platform.h"
 
 namespace xev {
 namespace {
 
-// Option values that take part in the combination rules and messages.
 constexpr const char* kNotAllowed = "not allowed";
-constexpr const char* kProgramOption = "xev";          // argument 0
-constexpr const char* kImageOption = "imagefile.ext";  // argument 1
+constexpr const char* kProgramOption = "xev";          // argument 0 in a refusal
+constexpr const char* kImageOption = "imagefile.ext";  // argument 1 in a refusal
+constexpr std::size_t kTextCapacity = 256;  // texts hold at most 255 characters
+constexpr std::size_t kDirCapacity = 260;   // folders at most 259
+constexpr std::size_t kLabelLength = 11;
 
-constexpr int kMaxUser = 31;
+bool fits(const std::string& text, std::size_t capacity) { return text.size() < capacity; }
 
-// The arguments still to be read.
-struct ArgCursor {
-  int count;
-  const char* const* texts;
-  int next;
-
-  bool has(int wanted) const { return count - next >= wanted; }
-  const char* take() { return texts[next++]; }
+// Every option as given, before the rules decide what it amounts to.
+struct Options {
+  bool full_format = false;
+  bool quick_format = false;
+  bool catalogue = false;
+  bool add = false;
+  bool erase = false;
+  bool extract = false;
+  bool set_attributes = false;
+  bool set_user = false;
+  bool hex_dump = false;
+  bool type = false;
+  bool write_system = false;
+  bool copy_system = false;
+  bool save_system = false;
+  bool type_info = false;
+  bool one_column = false;
+  bool unsorted = false;
+  bool overwrite = false;
+  bool ignore_invalid = false;
+  bool tns = false;
+  Request request;
 };
 
 // How an option takes its values.
@@ -43,32 +59,28 @@ enum class Values {
 // directory part.
 enum class FileArgument { kNone, kNameOnly, kPathAllowed };
 
-// Tests and stores the values that are not a file argument.
-using ValueHandler = ErrorCode (*)(RunState& state, const char* option,
-                                   const char* value);
+// Tests and stores the value that is not a file argument.
+using ValueHandler = Error (*)(Request& request, const char* option, const char* value);
 
 struct OptionSpec {
   const char* text;
   Values values;
   FileArgument file;
-  bool RunState::*flag;  // set once the values have passed, or null
-  ValueHandler handle;   // for the value after the file argument, or null
+  bool Options::*flag;  // set once the values have passed, or null
+  ValueHandler handle;  // for the value after the file argument, or null
 };
 
-// A value that is a file argument: its directory part goes to host_dir, its
-// name part to mask.
-ErrorCode take_file_argument(RunState& state, const char* option, const char* value,
-                             bool path_allowed) {
+// A file argument: its directory part goes to host_dir, its name to mask.
+Error take_file_argument(Request& request, const char* option, const char* value,
+                         bool path_allowed) {
   std::string dir;
   std::string name;
   split_path(value, dir, name);
-  if (!path_allowed && !dir.empty()) return raise_error(ERR_PATH_NOT_ALLOWED, option);
-  if (!fits_field(dir, kDirCapacity) || !fits_field(name, kTextCapacity)) {
-    return raise_error(ERR_BAD_VALUE, option, value);
-  }
-  state.host_dir = std::move(dir);
-  state.mask = std::move(name);
-  return ERR_OK;
+  if (!path_allowed && !dir.empty()) return {ERR_PATH_NOT_ALLOWED, option};
+  if (!fits(dir, kDirCapacity) || !fits(name, kTextCapacity)) return {ERR_BAD_VALUE, option, value};
+  request.host_dir = std::move(dir);
+  request.mask = std::move(name);
+  return {};
 }
 
 // A user area number, 0 to 31; -1 when the text is not one.
@@ -77,85 +89,83 @@ int read_user_number(const char* text) {
   return number >= 0 && number <= kMaxUser ? static_cast<int>(number) : -1;
 }
 
-ErrorCode set_user_filter(RunState& state, const char* option, const char* value) {
-  const int user = read_user_number(value);
-  if (user < 0) return raise_error(ERR_BAD_VALUE, option, value);
-  state.user_filter = static_cast<std::uint8_t>(user);
-  return ERR_OK;
+Error set_user_filter(Request& request, const char* option, const char* value) {
+  request.user = read_user_number(value);
+  if (request.user < 0) return {ERR_BAD_VALUE, option, value};
+  return {};
 }
 
-ErrorCode set_new_user(RunState& state, const char* option, const char* value) {
-  const int user = read_user_number(value);
-  if (user < 0) return raise_error(ERR_BAD_VALUE, option, value);
-  state.new_user = static_cast<std::uint8_t>(user);
-  return ERR_OK;
+Error set_new_user(Request& request, const char* option, const char* value) {
+  request.new_user = read_user_number(value);
+  if (request.new_user < 0) return {ERR_BAD_VALUE, option, value};
+  return {};
 }
 
-ErrorCode set_page_size(RunState& state, const char* option, const char* value) {
+Error set_page_size(Request& request, const char* option, const char* value) {
   std::int64_t files = parse_number(value);
-  if (files < 1) return raise_error(ERR_BAD_VALUE, option, value);
+  if (files < 1) return {ERR_BAD_VALUE, option, value};
   // Pages hold two columns, so the size is even. A size beyond any directory
   // simply means one page.
   if (files > INT_MAX - 1) files = INT_MAX - 1;
   if (files % 2 != 0) ++files;
-  state.catalogue_page_size = static_cast<int>(files);
-  return ERR_OK;
+  request.page_size = static_cast<int>(files);
+  return {};
 }
 
-ErrorCode set_target_name(RunState& state, const char* option, const char* value) {
-  if (!fits_field(value, kTextCapacity)) return raise_error(ERR_BAD_VALUE, option, value);
-  state.afn_name = value;
-  return ERR_OK;
+Error set_target_name(Request& request, const char* option, const char* value) {
+  if (!fits(value, kTextCapacity)) return {ERR_BAD_VALUE, option, value};
+  request.target_name = value;
+  return {};
 }
 
 // Exactly one of "--", "R-", "-S" and "RS".
-ErrorCode set_new_attrs(RunState& state, const char* option, const char* value) {
+Error set_new_attributes(Request& request, const char* option, const char* value) {
   const bool valid = std::strlen(value) == 2 && (value[0] == 'R' || value[0] == '-') &&
                      (value[1] == 'S' || value[1] == '-');
-  if (!valid) return raise_error(ERR_BAD_VALUE, option, value);
-  state.new_attrs = value;
-  return ERR_OK;
+  if (!valid) return {ERR_BAD_VALUE, option, value};
+  request.new_attributes = value;
+  return {};
 }
 
 // The label as stored: upper case, padded with blanks to its full length.
-ErrorCode set_label(RunState& state, const char* option, const char* value) {
-  if (std::strlen(value) > kLabelLength) return raise_error(ERR_BAD_VALUE, option, value);
+Error set_label(Request& request, const char* option, const char* value) {
+  if (std::strlen(value) > kLabelLength) return {ERR_BAD_VALUE, option, value};
   std::string label(value);
   for (char& c : label) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   label.resize(kLabelLength, ' ');
-  state.tns_label = std::move(label);
-  return ERR_OK;
+  request.label = std::move(label);
+  return {};
 }
 
 using V = Values;
 using F = FileArgument;
-using S = RunState;
+using O = Options;
 
 const OptionSpec kOptions[] = {
-    {"-f", V::kNone, F::kNone, &S::cmd_full_format, nullptr},
-    {"-q", V::kNone, F::kNone, &S::cmd_quick_format, nullptr},
+    {"-f", V::kNone, F::kNone, &O::full_format, nullptr},
+    {"-q", V::kNone, F::kNone, &O::quick_format, nullptr},
     {"-u", V::kOne, F::kNone, nullptr, set_user_filter},
-    {"-c", V::kOptional, F::kNameOnly, &S::cmd_catalogue, nullptr},
+    {"-c", V::kOptional, F::kNameOnly, &O::catalogue, nullptr},
     {"-cp", V::kOne, F::kNone, nullptr, set_page_size},
-    {"-c1", V::kNone, F::kNone, &S::opt_one_column, nullptr},
-    {"-cu", V::kNone, F::kNone, &S::opt_unsorted, nullptr},
-    {"-a", V::kOne, F::kPathAllowed, &S::cmd_add, nullptr},
+    {"-c1", V::kNone, F::kNone, &O::one_column, nullptr},
+    {"-cu", V::kNone, F::kNone, &O::unsorted, nullptr},
+    {"-a", V::kOne, F::kPathAllowed, &O::add, nullptr},
     {"-afn", V::kOne, F::kNone, nullptr, set_target_name},
-    {"-ow", V::kNone, F::kNone, &S::opt_overwrite, nullptr},
-    {"-e", V::kOne, F::kNameOnly, &S::cmd_erase, nullptr},
-    {"-x", V::kOne, F::kPathAllowed, &S::cmd_extract, nullptr},
-    {"-sa", V::kTwo, F::kNameOnly, &S::cmd_set_attrs, set_new_attrs},
-    {"-su", V::kTwo, F::kNameOnly, &S::cmd_set_user, set_new_user},
-    {"-h", V::kOne, F::kNameOnly, &S::cmd_hex_dump, nullptr},
-    {"-t", V::kOne, F::kNameOnly, &S::cmd_type, nullptr},
-    {"-w", V::kOne, F::kPathAllowed, &S::cmd_write_system, nullptr},
-    {"-i", V::kOne, F::kPathAllowed, &S::cmd_copy_system, nullptr},
-    {"-s", V::kOne, F::kPathAllowed, &S::cmd_save_system, nullptr},
-    {"-iti", V::kNone, F::kNone, &S::opt_type_info, nullptr},
-    {"-iide", V::kNone, F::kNone, &S::opt_ignore_invalid, nullptr},
-    {"-tns", V::kNone, F::kNone, &S::opt_tns, nullptr},
+    {"-ow", V::kNone, F::kNone, &O::overwrite, nullptr},
+    {"-e", V::kOne, F::kNameOnly, &O::erase, nullptr},
+    {"-x", V::kOne, F::kPathAllowed, &O::extract, nullptr},
+    {"-sa", V::kTwo, F::kNameOnly, &O::set_attributes, set_new_attributes},
+    {"-su", V::kTwo, F::kNameOnly, &O::set_user, set_new_user},
+    {"-h", V::kOne, F::kNameOnly, &O::hex_dump, nullptr},
+    {"-t", V::kOne, F::kNameOnly, &O::type, nullptr},
+    {"-w", V::kOne, F::kPathAllowed, &O::write_system, nullptr},
+    {"-i", V::kOne, F::kPathAllowed, &O::copy_system, nullptr},
+    {"-s", V::kOne, F::kPathAllowed, &O::save_system, nullptr},
+    {"-iti", V::kNone, F::kNone, &O::type_info, nullptr},
+    {"-iide", V::kNone, F::kNone, &O::ignore_invalid, nullptr},
+    {"-tns", V::kNone, F::kNone, &O::tns, nullptr},
     {"-lbl", V::kOne, F::kNone, nullptr, set_label},
 };
 
@@ -168,133 +178,129 @@ const OptionSpec* find_option(const char* text) {
 
 // Tests the values of one option in order (file argument first, then the
 // other value) and sets the option's flag only when all have passed.
-ErrorCode apply_option(RunState& state, const OptionSpec& option,
-                       const char* const* values, int count) {
+Error apply_option(Options& options, const OptionSpec& option, const char* const* values,
+                   int count) {
+  Request& request = options.request;
   int next = 0;
   if (option.file != FileArgument::kNone) {
     if (count == 0) {
-      state.mask = "*.*";  // -c as the last argument lists everything
-    } else if (const ErrorCode code = take_file_argument(
-                   state, option.text, values[next++],
-                   option.file == FileArgument::kPathAllowed)) {
-      return code;
+      request.mask = "*.*";  // -c as the last argument lists everything
+    } else if (Error error = take_file_argument(request, option.text, values[next++],
+                                                option.file == FileArgument::kPathAllowed)) {
+      return error;
     }
   }
   if (option.handle != nullptr) {
-    if (const ErrorCode code = option.handle(state, option.text, values[next])) {
-      return code;
-    }
+    if (Error error = option.handle(request, option.text, values[next])) return error;
   }
-  if (option.flag != nullptr) state.*option.flag = true;
-  return ERR_OK;
+  if (option.flag != nullptr) options.*option.flag = true;
+  return {};
 }
 
-// Reads one option and its values at the cursor.
-ErrorCode read_option(RunState& state, ArgCursor& args) {
-  const char* text = args.take();
+// Reads the option at argument `next` with its values.
+Error read_option(Options& options, int argc, const char* const* argv, int& next) {
+  const char* text = argv[next++];
   const OptionSpec* option = find_option(text);
-  if (option == nullptr) return raise_error(ERR_UNKNOWN_OPTION, text);
+  if (option == nullptr) return {ERR_UNKNOWN_OPTION, text};
 
+  const int left = argc - next;
   int wanted = 0;
   switch (option->values) {
     case Values::kNone: wanted = 0; break;
     case Values::kOne: wanted = 1; break;
     case Values::kTwo: wanted = 2; break;
-    case Values::kOptional: wanted = args.has(1) ? 1 : 0; break;
+    case Values::kOptional: wanted = left >= 1 ? 1 : 0; break;
   }
-  if (!args.has(wanted)) return raise_error(ERR_MISSING_VALUE, option->text);
-  const char* const* values = args.texts + args.next;
-  args.next += wanted;
-  return apply_option(state, *option, values, wanted);
+  if (left < wanted) return {ERR_MISSING_VALUE, option->text};
+  const char* const* values = argv + next;
+  next += wanted;
+  return apply_option(options, *option, values, wanted);
 }
 
 // The program path: its directory and its name without extension. A bare
 // name (started through the search path) gets the directory the system
 // reports for the running executable.
-ErrorCode read_program_path(RunState& state, const char* argv0) {
+Error read_program_path(CommandLine& line, const char* argv0) {
   std::string dir;
   std::string name;
   split_path(argv0, dir, name);
   if (dir.empty()) dir = platform::executable_dir();
   const std::string program = dir + name;  // as named in a refusal
-  if (const std::size_t point = name.rfind('.'); point != std::string::npos) {
-    name.erase(point);
+  if (const std::size_t point = name.rfind('.'); point != std::string::npos) name.erase(point);
+  if (!fits(dir, kTextCapacity) || !fits(name, kTextCapacity)) {
+    return {ERR_BAD_VALUE, kProgramOption, program};
   }
-  if (!fits_field(dir, kTextCapacity) || !fits_field(name, kTextCapacity)) {
-    return raise_error(ERR_BAD_VALUE, kProgramOption, program.c_str());
-  }
-  state.exe_dir = std::move(dir);
-  state.exe_name = std::move(name);
-  return ERR_OK;
+  line.exe_dir = std::move(dir);
+  line.exe_name = std::move(name);
+  return {};
 }
 
-ErrorCode read_image_path(RunState& state, const char* argv1) {
+Error read_image_path(Request& request, const char* argv1) {
   std::string dir;
   std::string name;
   std::string type;
   split_path(argv1, dir, name, &type);
-  if (!fits_field(dir, kDirCapacity) || !fits_field(name, kTextCapacity)) {
-    return raise_error(ERR_BAD_VALUE, kImageOption, argv1);
+  if (!fits(dir, kDirCapacity) || !fits(name, kTextCapacity)) {
+    return {ERR_BAD_VALUE, kImageOption, argv1};
   }
-  state.image_dir = std::move(dir);
-  state.image_name = std::move(name);
-  state.image_type_name = std::move(type);
-  return ERR_OK;
+  request.image_dir = std::move(dir);
+  request.image_name = std::move(name);
+  request.image_type = std::move(type);
+  return {};
 }
 
-bool is_format(const RunState& state) {
-  return state.cmd_full_format || state.cmd_quick_format;
-}
-
-bool is_system_command(const RunState& state) {
-  return state.cmd_write_system || state.cmd_copy_system || state.cmd_save_system;
-}
+bool is_format(const Options& o) { return o.full_format || o.quick_format; }
 
 // The pairwise rules, in their order of precedence.
-ErrorCode check_combinations(const RunState& state) {
-  const bool has_user = state.user_filter != kAllUsers;
-  const bool has_label = !state.tns_label.empty();
-  const bool system_or_info = is_system_command(state) || state.opt_type_info;
+Error check_combinations(const Options& o) {
+  const Request& request = o.request;
+  const bool has_user = request.user != kAllUsers;
+  const bool has_label = !request.label.empty();
+  const bool system_or_info = o.write_system || o.copy_system || o.save_system || o.type_info;
 
-  if (state.cmd_full_format && state.cmd_quick_format) {
-    return raise_error(ERR_BAD_COMBINATION, "-f", "-q");
-  }
+  if (o.full_format && o.quick_format) return {ERR_BAD_COMBINATION, "-f", "-q"};
   struct Rule {
     bool refused;
     const char* option;
   };
   const Rule rules[] = {
-      {state.catalogue_page_size != -1 && !state.cmd_catalogue, "-cp"},
-      {state.opt_one_column && !state.cmd_catalogue, "-c1"},
-      {state.opt_unsorted && !state.cmd_catalogue, "-cu"},
-      {state.opt_overwrite && !state.cmd_add, "-ow"},
-      {!state.afn_name.empty() && !state.cmd_add, "-afn"},
-      {has_user && (system_or_info || is_format(state)), "-u"},
-      {state.opt_ignore_invalid && system_or_info, "-iide"},
-      {state.opt_tns && (system_or_info || state.cmd_hex_dump || state.cmd_type ||
-                         state.cmd_set_attrs || state.cmd_set_user),
+      {request.page_size != -1 && !o.catalogue, "-cp"},
+      {o.one_column && !o.catalogue, "-c1"},
+      {o.unsorted && !o.catalogue, "-cu"},
+      {o.overwrite && !o.add, "-ow"},
+      {!request.target_name.empty() && !o.add, "-afn"},
+      {has_user && (system_or_info || is_format(o)), "-u"},
+      {o.ignore_invalid && system_or_info, "-iide"},
+      {o.tns && (system_or_info || o.hex_dump || o.type || o.set_attributes || o.set_user),
        "-tns"},
-      {has_label && !state.opt_tns, "-lbl"},
-      {has_label && !is_format(state), "-lbl"},
+      {has_label && !o.tns, "-lbl"},
+      {has_label && !is_format(o), "-lbl"},
   };
   for (const Rule& rule : rules) {
-    if (rule.refused) return raise_error(ERR_BAD_COMBINATION, kNotAllowed, rule.option);
+    if (rule.refused) return {ERR_BAD_COMBINATION, kNotAllowed, rule.option};
   }
-  return ERR_OK;
+  return {};
 }
 
 // Exactly one command, or a format alone, or a format with -a.
-ErrorCode check_commands(const RunState& state) {
+Error check_commands(Options& o) {
   const struct {
     bool present;
     const char* text;
+    Command command;
   } commands[] = {
-      {state.cmd_catalogue, "-c "},     {state.cmd_add, "-a "},
-      {state.cmd_erase, "-e "},         {state.cmd_extract, "-x "},
-      {state.cmd_set_attrs, "-sa "},    {state.cmd_set_user, "-su "},
-      {state.cmd_hex_dump, "-h "},      {state.cmd_type, "-t "},
-      {state.cmd_write_system, "-w "},  {state.cmd_copy_system, "-i "},
-      {state.cmd_save_system, "-s "},   {state.opt_type_info, "-iti "},
+      {o.catalogue, "-c ", Command::kCatalogue},
+      {o.add, "-a ", Command::kAdd},
+      {o.erase, "-e ", Command::kErase},
+      {o.extract, "-x ", Command::kExtract},
+      {o.set_attributes, "-sa ", Command::kSetAttributes},
+      {o.set_user, "-su ", Command::kSetUser},
+      {o.hex_dump, "-h ", Command::kHexDump},
+      {o.type, "-t ", Command::kType},
+      {o.write_system, "-w ", Command::kWriteSystem},
+      {o.copy_system, "-i ", Command::kCopySystem},
+      {o.save_system, "-s ", Command::kSaveSystem},
+      {o.type_info, "-iti ", Command::kTypeInfo},
   };
   int count = 0;
   std::string list;
@@ -302,48 +308,44 @@ ErrorCode check_commands(const RunState& state) {
     if (!command.present) continue;
     ++count;
     list += command.text;
+    o.request.command = command.command;
   }
-  if (count > 1) return raise_error(ERR_BAD_COMBINATION, list.c_str(), "");
-  if (count == 0 && !is_format(state)) return SHOW_USAGE;
-  if (count == 1 && !state.cmd_add && is_format(state)) {
-    return raise_error(ERR_BAD_COMBINATION, kNotAllowed, "-f/-q");
-  }
-  return ERR_OK;
+  if (count > 1) return {ERR_BAD_COMBINATION, list, ""};
+  if (count == 0 && !is_format(o)) return {SHOW_USAGE};
+  if (count == 1 && !o.add && is_format(o)) return {ERR_BAD_COMBINATION, kNotAllowed, "-f/-q"};
+  return {};
 }
 
 }  // namespace
 
-ErrorCode parse_options(int argc, const char* const* argv, std::unique_ptr<RunState>& out) {
-  out.reset();
-  try {
-    out = std::make_unique<RunState>();
-  } catch (const std::bad_alloc&) {
-    return raise_error(ERR_OUT_OF_MEMORY);
+Error parse_options(int argc, const char* const* argv, CommandLine& out) {
+  if (argc < 1) return {SHOW_USAGE};
+  if (Error error = read_program_path(out, argv[0])) return error;
+  if (argc == 1) return {SHOW_USAGE};
+  Options options;
+  if (Error error = read_image_path(options.request, argv[1])) return error;
+
+  for (int next = 2; next < argc;) {
+    if (Error error = read_option(options, argc, argv, next)) return error;
   }
-  RunState& state = *out;
-  if (const ErrorCode code = alloc_zeroed(state.io_buffer, kIoBufferSize)) return code;
-  state.user_filter = kAllUsers;
-  state.new_user = kAllUsers;
-  state.catalogue_page_size = -1;
+  if (Error error = check_combinations(options)) return error;
+  if (Error error = check_commands(options)) return error;
 
-  if (argc < 1) return SHOW_USAGE;
-  if (const ErrorCode code = read_program_path(state, argv[0])) return code;
-  if (argc == 1) return SHOW_USAGE;
-  if (const ErrorCode code = read_image_path(state, argv[1])) return code;
-
-  ArgCursor args{argc, argv, 2};
-  while (args.has(1)) {
-    if (const ErrorCode code = read_option(state, args)) return code;
-  }
-
-  if (const ErrorCode code = check_combinations(state)) return code;
-  if (const ErrorCode code = check_commands(state)) return code;
-
+  Request& request = options.request;
   // A target name is for one host file only.
-  if (!state.afn_name.empty() && state.mask.find_first_of("?*") != std::string::npos) {
-    return raise_error(ERR_BAD_VALUE, "-a", state.mask.c_str());
+  if (!request.target_name.empty() && request.mask.find_first_of("?*") != std::string::npos) {
+    return {ERR_BAD_VALUE, "-a", request.mask};
   }
-  return ERR_OK;
+  request.format = options.full_format    ? Format::kFull
+                   : options.quick_format ? Format::kQuick
+                                          : Format::kNone;
+  request.one_column = options.one_column;
+  request.unsorted = options.unsorted;
+  request.overwrite = options.overwrite;
+  request.ignore_invalid = options.ignore_invalid;
+  request.tns = options.tns;
+  out.request = std::move(request);
+  return {};
 }
 
 void split_path(const std::string& path, std::string& dir, std::string& name,
@@ -359,15 +361,6 @@ void split_path(const std::string& path, std::string& dir, std::string& name,
     *extension = point == std::string::npos ? std::string() : name_part.substr(point + 1);
   }
   name = std::move(name_part);
-}
-
-std::int64_t parse_number(const char* text) {
-  if (text == nullptr) return -1;
-  char* end = nullptr;
-  const long long number = std::strtoll(text, &end, 10);
-  if (number < 0) return -1;
-  if (number == 0 && *end != '\0') return -1;
-  return number;
 }
 
 }  // namespace xev

@@ -1,31 +1,43 @@
-// The commands. Each reports its own failures and returns nothing.
+// The commands. Each works on the open disk, prints its listing or progress
+// through `out` and reports its failures there; none of them ends the run.
 #pragma once
 
-#include <string>
-
-#include "cli/errors.h"
-#include "cli/run_state.h"
+#include "commands/output.h"
+#include "commands/request.h"
+#include "cpm/definition.h"
+#include "cpm/disk.h"
+#include "cpm/image.h"
 
 namespace xev {
 
-void run_catalogue(RunState& state);
+// How the image is opened for the request.
+ImageAccess image_access(const Request& request);
 
-ErrorCode collect_host_files(RunState& state);
-void run_add(RunState& state);
+// A requested format, after the image has been opened (`created`: it has
+// just been made, so it is formatted fully whatever was asked). A failure
+// stops the run.
+Error run_format(Disk& disk, const Request& request, bool created, Output& out);
 
-void run_erase(RunState& state, bool from_add);
-std::string file_display_name(const RunState& state, int index);
+// Reads the directory for the file commands. Invalid entries are reported;
+// without -iide the first one stops the run, with it an empty line follows
+// them and the command runs.
+Error load_directory(Disk& disk, const Request& request, Output& out);
 
-void run_extract(RunState& state);
+void run_catalogue(Disk& disk, const Request& request, Output& out);
+void run_add(Disk& disk, const Request& request, Output& out);
+void run_erase(Disk& disk, const Request& request, Output& out);
+void run_extract(Disk& disk, const Request& request, Output& out);
+void run_set_attributes(Disk& disk, const Request& request, Output& out);
+void run_set_user(Disk& disk, const Request& request, Output& out);
+void run_type(Disk& disk, const Request& request, Output& out);
+void run_hex_dump(Disk& disk, const Request& request, Output& out);
 
-void run_set_attrs(RunState& state);
-void run_set_user(RunState& state);
+// The system area; the directory is never read.
+void run_write_system(Disk& disk, const Request& request, Output& out);
+void run_copy_system(Disk& disk, const Request& request, Output& out);
+void run_save_system(Disk& disk, const Request& request, Output& out);
 
-void run_type(RunState& state);
-void run_hex_dump(RunState& state);
-
-void run_write_system(RunState& state);
-void run_copy_system(RunState& state);
-void run_save_system(RunState& state);
+// -iti: the definition of the image type as read, and what follows from it.
+void run_type_info(const ImageType& type, Output& out);
 
 }  // namespace xev

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "commands/commands.h"
-#include "platform/platform.h"
-#include "store/directory.h"
-#include "store/image.h"
+#include "commands/host_files.h"
+#include "cpm/files.h"
+#include "cpm/names.h"
 
 namespace xev {
 namespace {
@@ -17,76 +17,61 @@ std::string host_name_for(const std::string& cpm_name) {
   for (char& c : name) {
     if (c == '\\' || c == '/' || c == '"' || c == '|') c = '_';
   }
-  return name;
+  return platform::safe_host_name(name);
 }
 
-// Copies cur_records records of the file whose first entry is `first` into
-// the open host file: its entries in directory order from `first` on, the
-// units of each up to its first zero pointer.
-ErrorCode copy_file_data(RunState& state, int first) {
-  const ExtentKey key = extent_key_of(state, first);
-  std::uint8_t* buffer = state.io_buffer.data();
-  for (int index = first; index >= 0 && state.cur_records > 0;
-       index = find_entry_from(state, key, index + 1)) {
-    const std::uint8_t* entry = state.entry(index);
-    for (int slot = 0; slot < state.pointers_per_entry && state.cur_records > 0; ++slot) {
-      const int au = entry_pointer(state, entry, slot);
-      if (au == 0) break;
-      for (int record = 0; record < state.records_per_au && state.cur_records > 0;
-           ++record) {
-        int track = 0;
-        int sector = 0;
-        if (!locate_record(state, au, record, track, sector)) return raise_error(ERR_FATAL);
-        if (const ErrorCode code = read_record(state, buffer, track, sector); code != ERR_OK) {
-          return code;
-        }
-        if (std::fwrite(buffer, 1, kRecordSize, state.host_file.get()) != kRecordSize) {
-          return raise_error(ERR_FILE_WRITE, state.host_name.c_str());
-        }
-        --state.cur_records;
-      }
+// Copies the file whose first entry is `first` into a new host file.
+Error extract_file(Disk& disk, const Request& request, int first, const std::string& host_name) {
+  FilePtr file;
+  if (Error error = create_host_output(request.host_dir, host_name, request.image_path(), file)) {
+    return error;
+  }
+  const Error error = read_file(disk, first, [&](const std::uint8_t* record) -> Error {
+    if (std::fwrite(record, 1, kRecordSize, file.get()) != kRecordSize) {
+      return {ERR_FILE_WRITE, host_name};
     }
-  }
+    return {};
+  });
+  if (error) return error;
   // Buffered data that cannot reach the disk is a failed write as well.
-  if (std::fflush(state.host_file.get()) != 0) {
-    return raise_error(ERR_FILE_WRITE, state.host_name.c_str());
-  }
-  return ERR_OK;
+  if (std::fflush(file.get()) != 0) return {ERR_FILE_WRITE, host_name};
+  return {};
 }
 
 }  // namespace
 
-void run_extract(RunState& state) {
-  if (!parse_cpm_name(state, state.fcb_name.data(), state.mask)) {
-    raise_error(ERR_BAD_NAME, state.mask.c_str());
+void run_extract(Disk& disk, const Request& request, Output& out) {
+  const std::optional<CpmName> mask = parse_cpm_name(request.mask);
+  if (!mask) {
+    out.fail({ERR_BAD_NAME, request.mask});
     return;
   }
-  std::printf("Extracting file(s) from '%s'\n  path: '%s', mask: '%s'\n\n",
-              state.image_name.c_str(), state.host_dir.c_str(), state.mask.c_str());
+  std::FILE* text = out.text();
+  std::fprintf(text, "Extracting file(s) from '%s'\n  path: '%s', mask: '%s'\n\n",
+               disk.name().c_str(), request.host_dir.c_str(), request.mask.c_str());
 
+  const Directory& directory = disk.directory();
   int count = 0;
-  for (int index = search_first(state, state.fcb_name); index >= 0;
-       index = search_next(state)) {
-    load_entry_name(state, index);
-    state.cur_records = file_records(state, extent_key_of(state, index));
-    state.host_name = platform::safe_host_name(host_name_for(state.cur_name));
-    if (open_host_file(state, true) != ERR_OK) return;
-    const ErrorCode code = copy_file_data(state, index);
-    close_host_file(state);
-    if (code != ERR_OK) return;
+  for (int index = directory.find_file(*mask, request.user, 0); index >= 0;
+       index = directory.find_file(*mask, request.user, index + 1)) {
+    const std::string name = entry_name(directory.entry(index));
+    const std::string host_name = host_name_for(name);
+    if (Error error = extract_file(disk, request, index, host_name)) {
+      out.fail(error);
+      return;
+    }
     ++count;
-    if (state.host_name == state.cur_name) {
-      std::printf("File '%s' extracted\n", state.host_name.c_str());
+    if (host_name == name) {
+      std::fprintf(text, "File '%s' extracted\n", host_name.c_str());
     } else {
-      std::printf("File '%s' extracted as %s\n", state.cur_name.c_str(),
-                  state.host_name.c_str());
+      std::fprintf(text, "File '%s' extracted as %s\n", name.c_str(), host_name.c_str());
     }
   }
 
-  if (count > 0 || state.name_is_ambiguous) {
-    std::printf("\nDone. %d file(s) extracted.\n\n", count);
+  if (count > 0 || mask->ambiguous()) {
+    std::fprintf(text, "\nDone. %d file(s) extracted.\n\n", count);
   } else {
-    raise_error(ERR_FILE_NOT_FOUND, state.mask.c_str());
+    out.fail({ERR_FILE_NOT_FOUND, request.mask});
   }
 }
 

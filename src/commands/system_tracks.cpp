@@ -1,123 +1,149 @@
-// -w, -i and -s: move the system area (the first system_size bytes of the
-// image) as one block, from a host file, from a second image of the same
-// type, or into a host file. The directory is never read.
+// -w, -i and -s: move the system area (the first bytes of the image, up to
+// the data area) as one block: from a host file, from a second image of the
+// same type, or into a host file. The directory is never read.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "commands/commands.h"
-#include "store/image.h"
+#include "commands/host_files.h"
 
 namespace xev {
 namespace {
 
-// One side of a block copy and the failure reported when it lets us down.
-struct Stream {
-  std::FILE* file;
-  ErrorCode failure;
-  const char* name;
-};
+constexpr std::size_t kBlockSize = 16384;
 
-// Copies `length` bytes from the start of `source` to the start of `target`
-// through io_buffer, in blocks of at most 16 KiB. The target is flushed at
-// the end, so a write the system refuses late is still reported here. False
-// once a failure has been reported; the blocks before it stay written.
-bool copy_blocks(RunState& state, const Stream& source, const Stream& target,
-                 std::int64_t length) {
-  if (!seek_stream(source.file, 0)) {
-    raise_error(source.failure, source.name);
-    return false;
+// Moves one block at `offset`; false when it could not be moved whole.
+using BlockMove = std::function<bool(std::int64_t offset, std::uint8_t* data, std::size_t size)>;
+
+// Copies `length` bytes from the start of the source to the start of the
+// target in blocks of 16 KiB. A failure ends the copy with its report; the
+// blocks before it stay written.
+Error copy_blocks(std::int64_t length, const BlockMove& read, const Error& read_failure,
+                  const BlockMove& write, const Error& write_failure) {
+  std::vector<std::uint8_t> block(kBlockSize);
+  for (std::int64_t offset = 0; offset < length;) {
+    const auto size = static_cast<std::size_t>(
+        std::min<std::int64_t>(length - offset, static_cast<std::int64_t>(kBlockSize)));
+    if (!read(offset, block.data(), size)) return read_failure;
+    if (!write(offset, block.data(), size)) return write_failure;
+    offset += static_cast<std::int64_t>(size);
   }
-  if (!seek_stream(target.file, 0)) {
-    raise_error(target.failure, target.name);
-    return false;
-  }
-  std::uint8_t* buffer = state.io_buffer.data();
-  for (std::int64_t remaining = length; remaining > 0;) {
-    const auto block = static_cast<std::size_t>(
-        std::min<std::int64_t>(remaining, static_cast<std::int64_t>(kIoBufferSize)));
-    if (std::fread(buffer, block, 1, source.file) != 1) {
-      raise_error(source.failure, source.name);
-      return false;
-    }
-    if (std::fwrite(buffer, block, 1, target.file) != 1) {
-      raise_error(target.failure, target.name);
-      return false;
-    }
-    remaining -= static_cast<std::int64_t>(block);
-  }
-  if (std::fflush(target.file) != 0) {
-    raise_error(target.failure, target.name);
-    return false;
-  }
-  return true;
+  return {};
 }
 
-// The checks all three commands begin with; on success host_name holds the
-// name part of the file argument, which the messages use.
-bool begin_system_command(RunState& state) {
-  if (state.system_size == 0) {
-    raise_error(ERR_NO_SYSTEM_TRACK, state.image_name.c_str());
-    return false;
-  }
-  state.host_name = state.mask;
-  return true;
+BlockMove read_medium(Medium& medium) {
+  return [&medium](std::int64_t offset, std::uint8_t* data, std::size_t size) {
+    return !medium.read(offset, data, size);
+  };
 }
 
-Stream image_stream(const RunState& state, ErrorCode failure) {
-  return {state.image_file.get(), failure, state.image_name.c_str()};
+BlockMove write_medium(Medium& medium) {
+  return [&medium](std::int64_t offset, std::uint8_t* data, std::size_t size) {
+    return !medium.write(offset, data, size);
+  };
 }
 
-Stream host_stream(const RunState& state, ErrorCode failure) {
-  return {state.host_file.get(), failure, state.host_name.c_str()};
+// A host file is read and written from its start, block after block.
+BlockMove read_host(std::FILE* file) {
+  return [file](std::int64_t, std::uint8_t* data, std::size_t size) {
+    return std::fread(data, size, 1, file) == 1;
+  };
+}
+
+BlockMove write_host(std::FILE* file) {
+  return [file](std::int64_t, std::uint8_t* data, std::size_t size) {
+    return std::fwrite(data, size, 1, file) == 1;
+  };
+}
+
+// The check every command begins with.
+bool has_system_area(const Disk& disk, Output& out) {
+  if (disk.geometry().system_size > 0) return true;
+  out.fail({ERR_NO_SYSTEM_TRACK, disk.name()});
+  return false;
 }
 
 }  // namespace
 
-void run_write_system(RunState& state) {
-  if (!begin_system_command(state)) return;
-  if (open_host_file(state, false) != ERR_OK) return;
-  if (state.host_file_size > state.system_size) {
-    close_host_file(state);
-    raise_error(ERR_SYSTEM_TOO_LONG, state.host_name.c_str(),
-                static_cast<std::int64_t>(state.system_size));
+void run_write_system(Disk& disk, const Request& request, Output& out) {
+  if (!has_system_area(disk, out)) return;
+  const std::string& name = request.mask;
+  FilePtr file;
+  std::int64_t size = 0;
+  if (Error error = open_host_input(request.host_dir, name, file, size)) {
+    out.fail(error);
     return;
   }
-  if (!copy_blocks(state, host_stream(state, ERR_FILE_READ),
-                   image_stream(state, ERR_IMAGE_WRITE), state.host_file_size)) {
+  const int system_size = disk.geometry().system_size;
+  if (size > system_size) {
+    out.fail({ERR_SYSTEM_TOO_LONG, name, std::to_string(system_size)});
     return;
   }
-  close_host_file(state);
-  std::printf("\nDone. System written.\n\n");
+  if (!platform::seek(file.get(), 0)) {
+    out.fail({ERR_FILE_READ, name});
+    return;
+  }
+  const Error error = copy_blocks(size, read_host(file.get()), {ERR_FILE_READ, name},
+                                  write_medium(disk.medium()), {ERR_IMAGE_WRITE, disk.name()});
+  if (error) {
+    out.fail(error);
+    return;
+  }
+  std::fprintf(out.text(), "\nDone. System written.\n\n");
 }
 
-void run_copy_system(RunState& state) {
-  if (!begin_system_command(state)) return;
-  const std::string::size_type point = state.host_name.rfind('.');
-  if (point == std::string::npos ||
-      state.host_name.compare(point + 1, std::string::npos, state.image_type_name) != 0) {
-    raise_error(ERR_TYPE_MISMATCH, state.host_name.c_str(), state.image_name.c_str());
+void run_copy_system(Disk& disk, const Request& request, Output& out) {
+  if (!has_system_area(disk, out)) return;
+  const std::string& name = request.mask;
+  // The type is the name's extension, compared exactly.
+  const std::size_t point = name.rfind('.');
+  if (point == std::string::npos || name.compare(point + 1, std::string::npos,
+                                                 request.image_type) != 0) {
+    out.fail({ERR_TYPE_MISMATCH, name, disk.name()});
     return;
   }
-  if (open_host_file(state, false) != ERR_OK) return;
-  if (!copy_blocks(state, host_stream(state, ERR_FILE_READ),
-                   image_stream(state, ERR_IMAGE_WRITE), state.system_size)) {
+  std::unique_ptr<Medium> second;
+  if (open_image_for_reading(request.host_dir + name, name, second)) {
+    out.fail({ERR_FILE_OPEN, name});
     return;
   }
-  close_host_file(state);
-  std::printf("\nDone. System copied.\n\n");
+  const Error error =
+      copy_blocks(disk.geometry().system_size, read_medium(*second), {ERR_FILE_READ, name},
+                  write_medium(disk.medium()), {ERR_IMAGE_WRITE, disk.name()});
+  if (error) {
+    out.fail(error);
+    return;
+  }
+  std::fprintf(out.text(), "\nDone. System copied.\n\n");
 }
 
-void run_save_system(RunState& state) {
-  if (!begin_system_command(state)) return;
-  if (open_host_file(state, true) != ERR_OK) return;
-  if (!copy_blocks(state, image_stream(state, ERR_IMAGE_READ),
-                   host_stream(state, ERR_FILE_WRITE), state.system_size)) {
+void run_save_system(Disk& disk, const Request& request, Output& out) {
+  if (!has_system_area(disk, out)) return;
+  const std::string& name = request.mask;
+  FilePtr file;
+  if (Error error = create_host_output(request.host_dir, name, request.image_path(), file)) {
+    out.fail(error);
     return;
   }
-  close_host_file(state);
-  std::printf("\nDone. System extracted.\n\n");
+  if (!platform::seek(file.get(), 0)) {
+    out.fail({ERR_FILE_WRITE, name});
+    return;
+  }
+  Error error = copy_blocks(disk.geometry().system_size, read_medium(disk.medium()),
+                            {ERR_IMAGE_READ, disk.name()}, write_host(file.get()),
+                            {ERR_FILE_WRITE, name});
+  // Buffered data that cannot reach the disk is a failed write as well.
+  if (!error && std::fflush(file.get()) != 0) error = {ERR_FILE_WRITE, name};
+  if (error) {
+    out.fail(error);
+    return;
+  }
+  std::fprintf(out.text(), "\nDone. System extracted.\n\n");
 }
 
 }  // namespace xev

@@ -49,31 +49,17 @@ bool wildcard_match(const std::string& pattern, const std::string& name) {
          glob_match(pattern, size - 2, name);
 }
 
-// The names are collected at the first call and handed out in ascending
-// byte order, so the result does not depend on the file system's own order.
-FindStatus HostSearch::first(const std::string& pattern, std::string& name) {
-  close();
+FindStatus find_files(const std::string& pattern, std::vector<std::string>& names) {
+  names.clear();
   if (pattern.size() > kMaxPattern) return FindStatus::kFailed;
-  const FindStatus status = list_host_matches(pattern, names_);
+  const FindStatus status = list_host_matches(pattern, names);
   if (status != FindStatus::kFound) {
-    names_.clear();
+    names.clear();
     return status;
   }
-  std::sort(names_.begin(), names_.end());
-  name = names_[0];
-  next_ = 1;
+  // The result does not depend on the file system's own order.
+  std::sort(names.begin(), names.end());
   return FindStatus::kFound;
-}
-
-bool HostSearch::next(std::string& name) {
-  if (next_ >= names_.size()) return false;
-  name = names_[next_++];
-  return true;
-}
-
-void HostSearch::close() {
-  names_.clear();
-  next_ = 0;
 }
 
 }  // namespace xev::platform

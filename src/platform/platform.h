@@ -5,17 +5,38 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace xev::platform {
 
+struct FileCloser {
+  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
 // Discards key presses, read without echo and without line buffering, until
 // one with `key_code` arrives. Returns at once when standard input is not a
 // console, or when reading fails. The console is restored on every path,
 // an interrupt included.
 void wait_for_key(int key_code);
+
+// Positions `file` at `offset` from its start; 64-bit on every host.
+bool seek(std::FILE* file, std::int64_t offset);
+
+// The length of `file`, which is left positioned at its end; -1 when it
+// cannot be found (a pipe).
+std::int64_t file_length(std::FILE* file);
+
+// True for an existing directory (followed through links).
+bool is_directory(const std::string& path);
+
+// True when `path` is the very file `other` names, and not a symbolic link
+// to it: replacing `path` would delete `other`.
+bool is_same_file(const std::string& path, const std::string& other);
 
 // The directory of the running executable with its trailing separator, or
 // empty when the system cannot tell.
@@ -43,27 +64,14 @@ std::string windows_safe_name(std::string name);
 
 enum class FindStatus { kFound, kNoFiles, kFailed };
 
-// Host directory search: find-first / find-next over the entries of one
-// directory that match a wildcard name ('*' any run, '?' one character,
-// ASCII case ignored, "*.*" everything). Directories and hidden (and on
-// Windows system) entries are skipped. Names come without their directory.
-class HostSearch {
- public:
-  HostSearch() = default;
-  HostSearch(const HostSearch&) = delete;
-  HostSearch& operator=(const HostSearch&) = delete;
-
-  // kNoFiles: the directory exists but nothing matches (the host's "no file
-  // found"); kFailed: any other failure, including a directory whose only
-  // matches were skipped.
-  FindStatus first(const std::string& pattern, std::string& name);
-  bool next(std::string& name);
-  void close();
-
- private:
-  std::vector<std::string> names_;  // sorted
-  std::size_t next_ = 0;
-};
+// Host directory search: the entries of one directory that match a wildcard
+// name ('*' any run, '?' one character, ASCII case ignored, "*.*"
+// everything), without their directory, in ascending byte order.
+// Directories and hidden (on Windows also system) entries are skipped.
+// kNoFiles: the directory exists but nothing matches (the host's "no file
+// found"); kFailed: any other failure, including a directory whose only
+// matches were skipped.
+FindStatus find_files(const std::string& pattern, std::vector<std::string>& names);
 
 // The host's part of the search: appends to `names` the matching entries of
 // the pattern's directory that are not skipped, in any order. Returns

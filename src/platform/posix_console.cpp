@@ -1,7 +1,5 @@
-// Console keys, the executable's directory and safe file removal on POSIX
-// systems.
+// Console keys and the executable's directory on POSIX systems.
 #include <signal.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -154,12 +152,5 @@ std::string executable_dir() {
 
 // POSIX streams never translate line ends.
 void use_binary_streams() {}
-
-bool remove_regular_file(const std::string& path) {
-  struct stat info {};
-  if (lstat(path.c_str(), &info) != 0) return false;
-  if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) return false;
-  return unlink(path.c_str()) == 0;
-}
 
 }  // namespace xev::platform

@@ -1,4 +1,4 @@
-// Console keys, the executable's directory and safe file removal on Windows.
+// Console keys and the executable's directory on Windows.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -72,14 +72,6 @@ std::string executable_dir() {
     if (buffer.size() >= 32768) return {};
     buffer.resize(buffer.size() * 2);
   }
-}
-
-bool remove_regular_file(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
-    return false;
-  return DeleteFileA(path.c_str()) != 0;
 }
 
 }  // namespace xev::platform

@@ -1,74 +1,67 @@
-// The option parser's values and field limits, its helpers and the message
-// format; the refusals as a user meets them are in cli_test.cpp.
-#include "cli/options.h"
-
+// The command line as a user meets it: refusals with their exact message
+// and exit status, in the order the rules are applied.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <string>
-#include <vector>
+#include "support/harness.h"
 
-namespace xev {
+namespace xev::test {
 namespace {
 
-// Fields stored at their limits, or the refusal ("!") of one past them.
-TEST(ParseOptions, StoresOrRefusesEachArgument) {
-  const std::string n255(255, 'n'), d259 = std::string(258, 'd') + "/";
-  const struct {
-    std::vector<std::string> words;
-    std::string stored;  // image dir|name|type|host dir|mask|afn|page
-  } cases[] = {
-      {{"x", d259 + "a.Dsk", "-a", d259 + n255, "-afn", n255},
-       d259 + "|a.Dsk|Dsk|" + d259 + "|" + n255 + "|" + n255 + "|-1"},
-      {{"x", "-c", "-cp", "99999999999", "-c", "-c1"}, "|-c|||-c1||2147483646"},
-      {{"x", "d" + d259 + "a.dsk", "-c"},
-       "!Bad value `d" + d259 + "a.dsk` for option `imagefile.ext` !!!\n"},
-      {{"x", "g", "-a", "X", "-afn", n255 + "n"},
-       "!Bad value `" + n255 + "n` for option `-afn` !!!\n"},
-  };
-  for (const auto& c : cases) {
-    std::vector<const char*> argv;
-    for (const std::string& word : c.words) argv.push_back(word.c_str());
-    std::unique_ptr<RunState> state;
-    testing::internal::CaptureStderr();
-    const ErrorCode code =
-        parse_options(static_cast<int>(argv.size()), argv.data(), state);
-    const std::string err = testing::internal::GetCapturedStderr();
-    if (c.stored[0] == '!') {
-      EXPECT_EQ(code, ERR_BAD_VALUE);
-      EXPECT_EQ("!" + err, c.stored);
-      continue;
-    }
-    ASSERT_EQ(code, ERR_OK) << err;
-    const RunState& s = *state;
-    EXPECT_EQ(s.image_dir + "|" + s.image_name + "|" + s.image_type_name + "|" +
-                  s.host_dir + "|" + s.mask + "|" + s.afn_name + "|" +
-                  std::to_string(s.catalogue_page_size),
-              c.stored);
-  }
-}
+struct Refusal {
+  std::vector<std::string> args;
+  int status;
+  std::string message;
+};
 
-TEST(Helpers, SplitPathParseNumberAndRaiseError) {
-  std::string path = "a\\b/c\\d.txt", dir, extension;  // the source may be a target
-  split_path(path, dir, path, &extension);
-  EXPECT_EQ(dir + "|" + path + "|" + extension, "a\\b/|c\\d.txt|txt");
-  for (const auto& [text, value] : {std::pair<const char*, std::int64_t>{"", 0},
-                                    {"-0", 0},
-                                    {"0x", -1},
-                                    {"0 ", -1},
-                                    {"12abc", 12},
-                                    {"\t+5", 5},
-                                    {"-1", -1},
-                                    {"99999999999999999999", INT64_MAX}})
-    EXPECT_EQ(parse_number(text), value) << text;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(raise_error(ERR_BAD_VALUE, "-u", "40"), ERR_BAD_VALUE);  // value first
-  EXPECT_EQ(raise_error(ERR_FILE_NOT_FOUND, "100%s%n.TXT", nullptr), ERR_FILE_NOT_FOUND);
-  raise_error(ERR_FILE_TOO_LONG, "HUGE", std::int64_t{5000000000});
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Bad value `40` for option `-u` !!!\nFile `100%s%n.TXT` not found !!!\n"
-            "File `HUGE` is too long (5000000000 bytes). Max length is 8MB. !!!\n");
+TEST(Options, RefusalsInTheirOrder) {
+  Folder folder;
+  folder.write("xev.ini", kEightInch);
+  const std::string rule = "Bad combination of options: not allowed ";
+  const Refusal refusals[] = {
+      {{"g.dsk", "-C"}, 95, "Unknown option: `-C`"},
+      {{"g.dsk", "-c", "-x", "A.TXT"}, 95, "Unknown option: `A.TXT`"},
+      {{"g.dsk", "-sa", "A.TXT"}, 96, "Missing option value(s) `-sa`!"},
+      {{"g.dsk", "-su", "x/A.TXT", "99"}, 24, "Path not allowed for option `-su`"},
+      {{"g.dsk", "-c", "d/X"}, 24, "Path not allowed for option `-c`"},
+      {{"g.dsk", "-e", "sub/A.TXT"}, 24, "Path not allowed for option `-e`"},
+      {{"g.dsk", "-f", "-q", "-u", "32"}, 97, "Bad value `32` for option `-u`"},
+      {{"g.dsk", "-u", "-1", "-c"}, 97, "Bad value `-1` for option `-u`"},
+      {{"g.dsk", "-u", "0x", "-c"}, 97, "Bad value `0x` for option `-u`"},
+      {{"g.dsk", "-su", "A", "32"}, 97, "Bad value `32` for option `-su`"},
+      {{"g.dsk", "-cp", "0", "-c"}, 97, "Bad value `0` for option `-cp`"},
+      {{"g.dsk", "-sa", "A", "rs"}, 97, "Bad value `rs` for option `-sa`"},
+      {{"g.dsk", "-sa", "A", "R"}, 97, "Bad value `R` for option `-sa`"},
+      {{"g.dsk", "-lbl", "123456789012"}, 97, "Bad value `123456789012` for option `-lbl`"},
+      {{"g.dsk", "-f", "-q", "-cp", "1"}, 94, "Bad combination of options: -f -q"},
+      {{"g.dsk", "-cp", "2", "-x", "A"}, 94, rule + "-cp"},
+      {{"g.dsk", "-c1", "-x", "A"}, 94, rule + "-c1"},
+      {{"g.dsk", "-cu", "-x", "A"}, 94, rule + "-cu"},
+      {{"g.dsk", "-ow", "-afn", "X", "-x", "A"}, 94, rule + "-ow"},
+      {{"g.dsk", "-afn", "X", "-x", "A"}, 94, rule + "-afn"},
+      {{"g.dsk", "-u", "3", "-w", "S"}, 94, rule + "-u"},
+      {{"g.dsk", "-u", "3", "-f", "-a", "X"}, 94, rule + "-u"},
+      {{"g.dsk", "-iide", "-s", "S"}, 94, rule + "-iide"},
+      {{"g.dsk", "-lbl", "X", "-iti", "-tns"}, 94, rule + "-tns"},
+      {{"g.dsk", "-tns", "-t", "A"}, 94, rule + "-tns"},
+      {{"g.dsk", "-tns", "-h", "A"}, 94, rule + "-tns"},
+      {{"g.dsk", "-tns", "-sa", "A", "RS"}, 94, rule + "-tns"},
+      {{"g.dsk", "-tns", "-su", "A", "1"}, 94, rule + "-tns"},
+      {{"g.dsk", "-lbl", "X", "-q"}, 94, rule + "-lbl"},
+      {{"g.dsk", "-lbl", "X", "-tns", "-c"}, 94, rule + "-lbl"},
+      {{"g.dsk", "-a", "X", "-x", "Y", "-q"}, 94, "Bad combination of options: -a -x  "},
+      {{"g.dsk", "-q", "-c"}, 94, rule + "-f/-q"},
+      {{"g.dsk", "-afn", "X", "-a", "s/A?"}, 97, "Bad value `A?` for option `-a`"},
+      {{"g.dsk", "-c", std::string(256, 'n')}, 97,
+       "Bad value `" + std::string(256, 'n') + "` for option `-c`"},
+  };
+  for (const Refusal& refusal : refusals) {
+    const Result run = xev(folder, refusal.args);
+    EXPECT_EQ(run.err, refusal.message + " !!!\n") << refusal.args[1];
+    EXPECT_EQ(run.out, "\n");
+    EXPECT_EQ(run.status, refusal.status) << refusal.args[1];
+  }
+  EXPECT_FALSE(folder.exists("g.dsk"));
 }
 
 }  // namespace
-}  // namespace xev
+}  // namespace xev::test

@@ -28,7 +28,7 @@ manual() {
     count=0 missing=
     while IFS=$'\t' read -r name format; do
         format=$(sed -e 's/[][\.*^$?+(){}|/]/\\&/g' -e 's/%l\?[sd]/[a-z ]+/g' <<<"$format")
-        code=$(sed -nE "s/^constexpr ErrorCode $name = -([0-9]+);.*/\\1/p" "$src/src/cli/errors.h")
+        code=$(sed -nE "s/^constexpr ErrorCode $name = -([0-9]+);.*/\\1/p" "$src/src/cpm/error.h")
         ((++count)) && grep -qE "^ +${code:-none} +$format\$" <<<"$text" || missing+=" $name"
     done < <(sed -nE 's/^ *\{(ERR_[A-Z_]+), "(.*)"\},$/\1\t\2/p' "$src/src/cli/errors.cpp")
     check 'exit codes without their message' '33 ' "$count $missing"

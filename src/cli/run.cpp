@@ -1,0 +1,98 @@
+#include "cli/run.h"
+
+#include <cstdio>
+#include <new>
+#include <utility>
+
+#include "cli/definitions.h"
+#include "cli/options.h"
+#include "cli/usage.h"
+#include "commands/commands.h"
+
+namespace xev {
+namespace {
+
+// The file commands need the directory; the system-track commands work on
+// images whose directory would be refused.
+ErrorCode dispatch(Disk& disk, const Request& request, Output& out) {
+  switch (request.command) {
+    case Command::kWriteSystem: run_write_system(disk, request, out); return ERR_OK;
+    case Command::kCopySystem: run_copy_system(disk, request, out); return ERR_OK;
+    case Command::kSaveSystem: run_save_system(disk, request, out); return ERR_OK;
+    default: break;
+  }
+  if (Error error = load_directory(disk, request, out)) {
+    out.report(error);
+    return error.code;
+  }
+  switch (request.command) {
+    case Command::kCatalogue: run_catalogue(disk, request, out); break;
+    case Command::kAdd: run_add(disk, request, out); break;
+    case Command::kErase: run_erase(disk, request, out); break;
+    case Command::kExtract: run_extract(disk, request, out); break;
+    case Command::kSetAttributes: run_set_attributes(disk, request, out); break;
+    case Command::kSetUser: run_set_user(disk, request, out); break;
+    case Command::kType: run_type(disk, request, out); break;
+    case Command::kHexDump: run_hex_dump(disk, request, out); break;
+    default: break;  // a format alone
+  }
+  return ERR_OK;
+}
+
+// Everything up to the command; returns the failure that stopped the run.
+ErrorCode run(int argc, const char* const* argv, Output& out) {
+  if (argc <= 1) return SHOW_USAGE;
+  CommandLine line;
+  Error error = parse_options(argc, argv, line);
+  if (error.code == SHOW_USAGE) return SHOW_USAGE;
+  const Request& request = line.request;
+  ImageType type;
+  if (!error) error = load_image_type(line, type);
+  if (!error && request.command == Command::kTypeInfo) {
+    run_type_info(type, out);
+    return ERR_OK;
+  }
+  OpenedImage image;
+  if (!error) {
+    error = open_image(request.image_path(), request.image_name, type.geometry,
+                       image_access(request), image);
+  }
+  if (error) {
+    out.report(error);
+    return error.code;
+  }
+  if (image.created) std::fprintf(out.text(), "Image '%s' was created.\n", request.image_name.c_str());
+
+  Disk disk(std::move(type.geometry), std::move(image.medium));
+  if (image.created || request.format != Format::kNone) {
+    if (Error failure = run_format(disk, request, image.created, out)) {
+      out.report(failure);
+      return failure.code;
+    }
+  }
+  return dispatch(disk, request, out);
+}
+
+}  // namespace
+
+int run_program(int argc, const char* const* argv, Output& out) {
+  print_banner(out);
+  ErrorCode code = ERR_OK;
+  try {
+    code = run(argc, argv, out);
+  } catch (const std::bad_alloc&) {
+    out.report({ERR_OUT_OF_MEMORY});
+    code = ERR_OUT_OF_MEMORY;
+  }
+  if (code == SHOW_USAGE) {
+    print_usage(out);
+    code = ERR_OK;
+  } else if (code != ERR_OK) {
+    std::fprintf(out.text(), "\n");
+  }
+  std::fflush(out.text());
+  return -code;
+}
+
+}  // namespace xev
+

@@ -1,0 +1,96 @@
+#include "cpm/directory.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace xev {
+
+Directory::Directory(const Geometry& geometry, bool tns)
+    : bytes_(static_cast<std::size_t>(geometry.dir_entry_count) * kEntrySize, 0),
+      extents_per_entry_(geometry.extents_per_entry),
+      pointers_per_entry_(geometry.pointers_per_entry),
+      tns_(tns) {}
+
+bool Directory::is_free(int index) const {
+  const std::uint8_t* e = entry(index);
+  if (e[kUserByte] != kFreeMark) return false;
+  return !tns_ || e[kTnsMarkByte] < kTnsMapMark;
+}
+
+int Directory::count_free() const {
+  int count = 0;
+  for (int i = 0; i < size(); ++i) count += is_free(i) ? 1 : 0;
+  return count;
+}
+
+int Directory::first_free() const {
+  for (int i = 0; i < size(); ++i) {
+    if (is_free(i)) return i;
+  }
+  return -1;
+}
+
+int Directory::pointer(int index, int slot) const {
+  const std::uint8_t* e = entry(index) + kPointerByte;
+  if (pointers_per_entry_ == 16) return e[slot];
+  return e[2 * slot] | (e[2 * slot + 1] << 8);
+}
+
+void Directory::set_pointer(int index, int slot, int au) {
+  std::uint8_t* e = entry(index) + kPointerByte;
+  if (pointers_per_entry_ == 16) {
+    e[slot] = static_cast<std::uint8_t>(au);
+  } else {
+    e[2 * slot] = static_cast<std::uint8_t>(au & 0xFF);
+    e[2 * slot + 1] = static_cast<std::uint8_t>((au >> 8) & 0xFF);
+  }
+}
+
+ExtentKey Directory::key(int index) const {
+  ExtentKey key{};
+  std::memcpy(key.data(), entry(index), kKeySize);
+  return key;
+}
+
+int Directory::find_key(const ExtentKey& key, int from) const {
+  for (int i = std::max(from, 0); i < size(); ++i) {
+    if (std::memcmp(entry(i), key.data(), kKeySize) == 0) return i;
+  }
+  return -1;
+}
+
+bool Directory::is_first_entry(int index) const {
+  const std::uint8_t* e = entry(index);
+  return e[kUserByte] != kFreeMark && e[kExByte] < extents_per_entry_ &&
+         (e[kS2Byte] & 0x7F) == 0;
+}
+
+int Directory::find_file(const CpmName& mask, int user, int from) const {
+  for (int i = std::max(from, 0); i < size(); ++i) {
+    if (!is_first_entry(i)) continue;
+    if (user != kAllUsers && user != entry(i)[kUserByte]) continue;
+    if (mask.matches(entry(i))) return i;
+  }
+  return -1;
+}
+
+int Directory::records(const ExtentKey& key) const {
+  int records = 0;
+  for (int i = find_key(key, 0); i >= 0; i = find_key(key, i + 1)) {
+    const std::uint8_t* e = entry(i);
+    const int extent = (e[kS2Byte] & 0x7F) * 32 + (e[kExByte] & 0x1F);
+    records = extent * kExtentRecords + e[kRcByte];
+  }
+  return records;
+}
+
+std::vector<int> Directory::file_entries(int first) const {
+  std::vector<int> entries{first};
+  const ExtentKey file = key(first);
+  for (int i = find_key(file, first + 1); i >= 0; i = find_key(file, i + 1)) {
+    entries.push_back(i);
+  }
+  return entries;
+}
+
+}  // namespace xev

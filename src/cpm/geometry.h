@@ -1,0 +1,43 @@
+// The shape of a disk: where its system area ends, how records sit on the
+// tracks (the skew), how big an allocation unit is and how many there are,
+// and how large the directory is. Everything here comes from a definition.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace xev {
+
+constexpr int kRecordSize = 128;  // the unit of every image access
+constexpr int kEntrySize = 32;    // one directory entry
+constexpr int kExtentRecords = 128;
+constexpr int kExtentBytes = kExtentRecords * kRecordSize;  // one logical extent
+
+struct Geometry {
+  int sectors_per_track = 0;  // 128-byte records per track (SPT)
+  // skew[s]: the 1-based position within its track of logical sector s.
+  std::vector<int> skew;
+  int reserved_tracks = 0;  // OFF: numbers the first data track
+  int track_size = 0;       // bytes
+  int system_size = 0;      // bytes before the data area
+  int image_size = 0;       // bytes of the whole image file
+  int au_size = 0;          // bytes per allocation unit
+  int au_count = 0;         // DSM + 1
+  int records_per_au = 0;
+  int extents_per_entry = 0;  // EXM + 1
+  int pointers_per_entry = 0;  // 16 one-byte or 8 two-byte pointers
+  int dir_entry_count = 0;     // DRM + 1
+
+  // Allocation units the directory occupies, from unit 0 on.
+  int directory_units() const {
+    return au_size <= 0 ? 0
+                        : static_cast<int>(std::int64_t{dir_entry_count} * kEntrySize / au_size);
+  }
+
+  // Byte offset in the image of record `record` of allocation unit `au`,
+  // through the skew of its track; -1 when the unit or the record does not
+  // exist.
+  std::int64_t locate(int au, int record) const;
+};
+
+}  // namespace xev

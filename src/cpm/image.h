@@ -1,0 +1,36 @@
+// Opening an image file: its creation where the command may create it, its
+// length check against the geometry, and the medium that reads and writes it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "cpm/error.h"
+#include "cpm/geometry.h"
+#include "cpm/medium.h"
+
+namespace xev {
+
+struct ImageAccess {
+  bool read_only = false;  // the command only looks
+  bool may_create = false;  // a missing (or empty) image is created
+  bool truncate = false;    // a full format: start from an empty file
+};
+
+struct OpenedImage {
+  std::unique_ptr<Medium> medium;
+  bool created = false;  // filled with 0xE5 just now: it needs a full format
+};
+
+// Opens `path` (named `name` in messages). A created image is filled with
+// 0xE5 to its full size. Failures: ERR_IMAGE_EXISTS (may create) or
+// ERR_IMAGE_OPEN, ERR_IMAGE_WRITE while filling, ERR_IMAGE_SIZE.
+Error open_image(const std::string& path, const std::string& name, const Geometry& geometry,
+                 const ImageAccess& access, OpenedImage& out);
+
+// Opens a file read-only as a medium without looking at its size: the second
+// image that system tracks are copied from.
+Error open_image_for_reading(const std::string& path, const std::string& name,
+                             std::unique_ptr<Medium>& out);
+
+}  // namespace xev
