@@ -25,6 +25,22 @@ Error Disk::write_record(int au, int record, const std::uint8_t* data) {
   return medium_->write(offset, data, kRecordSize);
 }
 
+Error Disk::write_unit(int au, const std::uint8_t* data) {
+  for (int first = 0; first < geometry_.records_per_au;) {
+    const std::int64_t offset = geometry_.locate(au, first);
+    if (offset < 0) return {ERR_FATAL};
+    int count = 1;
+    while (first + count < geometry_.records_per_au &&
+           geometry_.locate(au, first + count) == offset + std::int64_t{count} * kRecordSize) {
+      ++count;
+    }
+    const auto length = static_cast<std::size_t>(count) * kRecordSize;
+    if (Error error = medium_->write(offset, data + first * kRecordSize, length)) return error;
+    first += count;
+  }
+  return {};
+}
+
 Error Disk::transfer_directory(bool writing) {
   std::uint8_t* data = directory_.bytes().data();
   for (int au = 0; au < geometry_.directory_units(); ++au) {

@@ -37,6 +37,9 @@ class Disk {
   // disk does not have.
   Error read_record(int au, int record, std::uint8_t* data);
   Error write_record(int au, int record, const std::uint8_t* data);
+  // A whole unit: records that lie one after the other in the image go out
+  // in one write.
+  Error write_unit(int au, const std::uint8_t* data);
 
   // Reads the directory and builds the map. Every entry in use is checked;
   // each failed check is added to `invalid` (ERR_CORRUPT_ENTRY with the

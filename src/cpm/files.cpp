@@ -84,9 +84,7 @@ Error write_file(Disk& disk, const CpmName& name, int user, const std::vector<st
     const std::int64_t chunk = std::min<std::int64_t>(size - done, geometry.au_size);
     std::memcpy(unit.data(), data.data() + done, static_cast<std::size_t>(chunk));
     std::fill(unit.begin() + chunk, unit.end(), kFreeMark);
-    for (int r = 0; r < geometry.records_per_au; ++r) {
-      if (Error error = disk.write_record(au, r, unit.data() + r * kRecordSize)) return error;
-    }
+    if (Error error = disk.write_unit(au, unit.data())) return error;
     ++units;
     done += chunk;
   } while (done < size);
