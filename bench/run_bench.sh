@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Times xev against cpmtools' cpmcp on the same kind of image: adding one
-# 8 MiB file, extracting it again, and adding 500 small files. Each figure is
-# the best of several runs; every copy is checked byte for byte.
+# 8 MiB file, extracting it again, and adding 500 small files; and a full
+# format of a 1 GiB image against writing as many bytes in 1 MiB blocks (dd).
+# Each figure is the best of several runs; every copy is checked byte for
+# byte.
 #
 #   run_bench.sh path/to/xev [work-folder] [runs]
 set -euo pipefail
@@ -31,6 +33,16 @@ EXM=1
 DSM=2799
 DRM=1023
 OFF=1
+INI
+cat >> xev.ini <<'INI'
+[gib]
+SPT=128
+XLT=0
+BLS=16
+EXM=15
+DSM=65535
+DRM=4095
+OFF=0
 INI
 cat > diskdefs <<'DEFS'
 diskdef xevbench
@@ -93,6 +105,12 @@ best_of fresh_xev y.xbh -- ./xev y.xbh -a 'small/*';         xev_many=$best
 best_of fresh_cpm d.img -- cpmcp -f xevbench d.img small/* 0:; cpm_many=$best
 [[ $(cpmls -f xevbench y.xbh | grep -c '\.dat$') == 500 ]] || { echo "bench: xev did not add 500 files" >&2; exit 1; }
 
+fresh_gib() { rm -f g.gib; }
+fresh_dd() { rm -f g.bin; }
+best_of fresh_gib -- ./xev g.gib -f;                         xev_format=$best
+best_of fresh_dd -- dd if=/dev/zero of=g.bin bs=1M count=1024; dd_format=$best
+rm -f g.gib g.bin
+
 row() {
   awk -v name="$1" -v x="$2" -v c="$3" \
     'BEGIN { printf "| %-28s | %9.3f | %9.3f | %5.2f |\n", name, x / 1e6, c / 1e6, x / c }'
@@ -105,3 +123,7 @@ echo "|------------------------------|-----------|-----------|-------|"
 row "add one 8 MiB file" "$xev_add" "$cpm_add"
 row "extract it" "$xev_get" "$cpm_get"
 row "add 500 small files" "$xev_many" "$cpm_many"
+echo
+echo "| Operation                    |       xev |        dd | ratio |"
+echo "|------------------------------|-----------|-----------|-------|"
+row "full format, 1 GiB image" "$xev_format" "$dd_format"
