@@ -1,12 +1,19 @@
-// Shared pieces of the libFuzzer harnesses (Linux, clang).
+// Shared pieces of the libFuzzer harnesses (Linux, clang): the checks, a disk
+// in memory, and an output that goes nowhere.
 #pragma once
 
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "commands/output.h"
+#include "cpm/medium.h"
 
 namespace xev::fuzz {
 
@@ -20,15 +27,41 @@ namespace xev::fuzz {
     if (!(condition)) ::xev::fuzz::fail(#condition); \
   } while (false)
 
-// Points the tool's stdout and stderr at a sink that drops everything without
-// a system call; descriptor 2 stays open for libFuzzer and the sanitizers.
-// Standard input is /dev/null, so no pager waits for a key.
-inline void silence_tool_output() {
-  cookie_io_functions_t sink{};
-  sink.write = [](void*, const char*, std::size_t size) { return static_cast<ssize_t>(size); };
-  stdout = stderr = fopencookie(nullptr, "w", sink);
-  if (stdout == nullptr || std::freopen("/dev/null", "r", stdin) == nullptr) fail("silence");
-}
+// An image in memory; what a command writes is seen in `bytes`.
+class MemoryImage final : public Medium {
+ public:
+  explicit MemoryImage(std::vector<std::uint8_t> image) : Medium("fuzz"), bytes(std::move(image)) {}
+  std::int64_t size() const override { return static_cast<std::int64_t>(bytes.size()); }
+  Error read(std::int64_t offset, std::uint8_t* data, std::size_t length) override {
+    if (offset < 0 || offset + static_cast<std::int64_t>(length) > size()) return {ERR_IMAGE_READ};
+    std::memcpy(data, bytes.data() + offset, length);
+    return {};
+  }
+  Error write(std::int64_t offset, const std::uint8_t* data, std::size_t length) override {
+    if (offset < 0 || offset + static_cast<std::int64_t>(length) > size()) return {ERR_IMAGE_WRITE};
+    std::memcpy(bytes.data() + offset, data, length);
+    return {};
+  }
+  std::vector<std::uint8_t> bytes;
+};
+
+// Drops everything without a system call; nothing waits for a key.
+class NoOutput final : public Output {
+ public:
+  NoOutput() {
+    cookie_io_functions_t sink{};
+    sink.write = [](void*, const char*, std::size_t size) { return static_cast<ssize_t>(size); };
+    text_ = fopencookie(nullptr, "w", sink);
+    if (text_ == nullptr) fuzz::fail("fopencookie");
+  }
+  ~NoOutput() override { std::fclose(text_); }
+  std::FILE* text() override { return text_; }
+  void report(const Error&) override {}
+  void wait_for_enter(const char*) override {}
+
+ private:
+  std::FILE* text_;
+};
 
 // A work folder under $TMPDIR (or /tmp), removed at exit; ends with '/'.
 inline std::string make_work_dir(const char* tag) {

@@ -1,29 +1,22 @@
-// Any image under a few fixed geometries. The first input byte picks the
+// Any image under four fixed geometries. The first input byte picks the
 // geometry and a file, the second the options; the rest is laid over a blank
 // image from the directory on, in logical record order. The directory is
-// loaded strictly and with invalid entries ignored, then every file command
-// runs: the reading ones must leave the image as it was; the writing ones
-// must not touch the system area, nor (erase, attributes, user area) any
-// data, and must not turn a clean directory into one that no longer loads.
-#include <sys/mman.h>
-#include <unistd.h>
-
+// loaded strictly and with invalid entries ignored; then every file command
+// runs. The reading ones must leave the image as it was. The writing ones
+// must leave every record that belongs to no unit as it was, the data of the
+// other files too (all data, for erase and the attribute changes), and must
+// not turn a clean directory into one that no longer loads.
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "cli/run_state.h"
 #include "commands/commands.h"
+#include "cpm/definition.h"
 #include "fuzz_support.h"
-#include "imagetype/image_type.h"
-#include "store/directory.h"
-#include "store/image.h"
 
 namespace {
 
@@ -42,70 +35,72 @@ constexpr const char kDefinitions[] =
 // Host files offered to -a: empty, one record and a bit, more than an extent.
 constexpr const char* kHostFiles[] = {"EMPTY.TXT", "SMALL.COM", "LARGE.DAT", "*.*"};
 constexpr std::size_t kHostSizes[] = {0, 300, 20000};
-constexpr const char* kAttrs[] = {"--", "R-", "-S", "RS"};
+constexpr const char* kAttributes[] = {"--", "R-", "-S", "RS"};
 
 std::string g_dir;
-int g_image_fd = -1;  // the image as laid, for the reading commands
-int g_work_fd = -1;   // a copy of it for each writing command
+Geometry g_geometries[4];
 
-std::unique_ptr<RunState> make_state(int geometry, int fd, bool for_writing) {
-  auto state = std::make_unique<RunState>();
-  state->io_buffer.assign(kIoBufferSize, 0);
-  state->exe_dir = g_dir;
-  state->exe_name = "xev";
-  state->image_type_name = "g" + std::to_string(geometry);
-  state->image_name = "fuzz." + state->image_type_name;
-  FUZZ_CHECK(load_image_type(*state) == ERR_OK);
-  // The reading commands, too, get a stream that could write, so that a
-  // stray write shows in the image.
-  state->image_file.reset(fdopen(dup(fd), "r+b"));
-  FUZZ_CHECK(state->image_file != nullptr);
-  if (for_writing) std::setvbuf(state->image_file.get(), nullptr, _IONBF, 0);
-  return state;
+// The image's records by the unit they belong to: the directory's, the
+// others', and those of no unit at all.
+struct Regions {
+  std::vector<std::int64_t> directory, units, none;
+};
+
+Regions regions(const Geometry& g) {
+  Regions result;
+  std::set<std::int64_t> in_units;
+  for (int au = 0; au < g.au_count; ++au) {
+    for (int r = 0; r < g.records_per_au; ++r) {
+      const std::int64_t offset = g.locate(au, r);
+      in_units.insert(offset);
+      (au < g.directory_units() ? result.directory : result.units).push_back(offset);
+    }
+  }
+  for (std::int64_t offset = 0; offset < g.image_size; offset += kRecordSize) {
+    if (in_units.count(offset) == 0) result.none.push_back(offset);
+  }
+  return result;
 }
 
-void fill_file(int fd, const Bytes& image) {
-  FUZZ_CHECK(ftruncate(fd, off_t(image.size())) == 0);
-  FUZZ_CHECK(pwrite(fd, image.data(), image.size(), 0) == ssize_t(image.size()));
-}
-
-void read_file(int fd, Bytes& image) {
-  FUZZ_CHECK(pread(fd, image.data(), image.size(), 0) == ssize_t(image.size()));
+bool same_records(const Bytes& a, const Bytes& b, const std::vector<std::int64_t>& offsets) {
+  return std::all_of(offsets.begin(), offsets.end(), [&](std::int64_t offset) {
+    return std::equal(a.begin() + offset, a.begin() + offset + kRecordSize, b.begin() + offset);
+  });
 }
 
 // Loads strictly, true when that works; else with invalid entries ignored,
 // which must always work.
-bool load_either_way(RunState& state) {
-  state.opt_ignore_invalid = false;
-  if (load_directory(state) == ERR_OK) return true;
-  state.opt_ignore_invalid = true;
-  FUZZ_CHECK(load_directory(state) == ERR_OK);
+bool load_either_way(Disk& disk, bool tns) {
+  std::vector<Error> invalid;
+  if (!disk.load({false, tns}, invalid)) return true;
+  FUZZ_CHECK(!disk.load({true, tns}, invalid));
   return false;
 }
 
-std::size_t record_offset(const RunState& state, int au, int record) {
-  int track = 0;
-  int sector = 0;
-  FUZZ_CHECK(locate_record(state, au, record, track, sector));
-  return std::size_t(state.system_size + (track - state.reserved_tracks) * state.track_size +
-                     (state.skew_table[std::size_t(sector)] - 1) * kRecordSize);
+Disk disk_of(int geometry, const Bytes& image) {
+  return Disk(g_geometries[geometry], std::make_unique<fuzz::MemoryImage>(image));
 }
+
+const Bytes& bytes_of(Disk& disk) { return static_cast<fuzz::MemoryImage&>(disk.medium()).bytes; }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::silence_tool_output();
   g_dir = fuzz::make_work_dir("image");
   std::filesystem::create_directory(g_dir + "in");
-  g_image_fd = memfd_create("image", 0);
-  g_work_fd = memfd_create("work", 0);
-  FUZZ_CHECK(g_image_fd >= 0 && g_work_fd >= 0);
-  FilePtr ini(std::fopen((g_dir + "xev.ini").c_str(), "wb"));
-  FUZZ_CHECK(ini != nullptr && std::fputs(kDefinitions, ini.get()) >= 0);
+  std::FILE* ini = fmemopen(const_cast<char*>(kDefinitions), sizeof kDefinitions - 1, "r");
+  const std::vector<std::string> lines = read_definition_lines(ini);
+  std::fclose(ini);
+  for (int g = 0; g < 4; ++g) {
+    ImageType type;
+    FUZZ_CHECK(!find_image_type(lines, "g" + std::to_string(g), type));
+    g_geometries[g] = type.geometry;
+  }
   for (int n = 0; n < 3; ++n) {
-    FilePtr host(std::fopen((g_dir + "in/" + kHostFiles[n]).c_str(), "wb"));
+    std::FILE* host = std::fopen((g_dir + "in/" + kHostFiles[n]).c_str(), "wb");
     FUZZ_CHECK(host != nullptr);
-    for (std::size_t i = 0; i < kHostSizes[n]; ++i) std::fputc(int(i * 7 % 251), host.get());
+    for (std::size_t i = 0; i < kHostSizes[n]; ++i) std::fputc(int(i * 7 % 251), host);
+    std::fclose(host);
   }
   return 0;
 }
@@ -119,91 +114,80 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int flags = data[1];
   data += 2;
   size -= 2;
-  static Bytes image;  // kept between runs: fresh blocks cost page faults
-  static Bytes after;
+  const Geometry& g = g_geometries[geometry];
+  static const Regions kRegions[] = {regions(g_geometries[0]), regions(g_geometries[1]),
+                                     regions(g_geometries[2]), regions(g_geometries[3])};
+  const Regions& layout = kRegions[geometry];
 
-  // A blank image with the input laid over the data area in logical order.
-  auto loaded = make_state(geometry, g_image_fd, false);
-  const RunState& geo = *loaded;
-  image.assign(std::size_t(geo.image_size), kFreeMark);
-  for (std::size_t n = 0; n < std::size_t(geo.au_count) * geo.records_per_au &&
-                          n * kRecordSize < size; ++n) {
-    std::memcpy(image.data() + record_offset(geo, int(n / geo.records_per_au),
-                                             int(n % geo.records_per_au)),
-                data + n * kRecordSize, std::min<std::size_t>(kRecordSize, size - n * kRecordSize));
+  // A blank image with the input laid over the units in logical order.
+  Bytes image(std::size_t(g.image_size), kFreeMark);
+  const std::vector<std::int64_t>& directory = layout.directory;
+  std::vector<std::int64_t> order = directory;
+  order.insert(order.end(), layout.units.begin(), layout.units.end());
+  for (std::size_t n = 0; n < order.size() && n * kRecordSize < size; ++n) {
+    std::copy_n(data + n * kRecordSize, std::min<std::size_t>(kRecordSize, size - n * kRecordSize),
+                image.begin() + order[n]);
   }
-  after.resize(image.size());
-  fill_file(g_image_fd, image);
-  const bool clean = load_either_way(*loaded);
 
+  fuzz::NoOutput out;
+  Disk reading = disk_of(geometry, image);
+  const bool clean = load_either_way(reading, false);
   // The single-file commands use the name of a file picked by the input.
+  Request request;
+  request.image_type = "g" + std::to_string(geometry);
   std::string name = "NONE.TXT";
-  std::uint8_t user = 0;
-  FcbName all{};
-  FUZZ_CHECK(parse_cpm_name(*loaded, all.data(), "*.*"));
-  for (int i = search_first(*loaded, all), n = 0; i >= 0 && n++ <= pick; i = search_next(*loaded)) {
-    load_entry_name(*loaded, i);
-    name = loaded->cur_name;
-    user = loaded->cur_user;
+  int user = 0;
+  const CpmName all = *parse_cpm_name("*.*");
+  for (int i = reading.directory().find_file(all, kAllUsers, 0), n = 0; i >= 0 && n++ <= pick;
+       i = reading.directory().find_file(all, kAllUsers, i + 1)) {
+    name = entry_name(reading.directory().entry(i));
+    user = reading.directory().entry(i)[kUserByte];
   }
 
-  loaded->mask = "*.*";
-  // Unsorted, one column, TNS-DOS, paged; the plain layout last, for the rest.
-  for (int layout = 7; layout >= 0; --layout) {
-    loaded->opt_unsorted = (layout & 1) != 0;
-    loaded->opt_one_column = (layout & 2) != 0;
-    loaded->opt_tns = (layout & 4) != 0;
-    loaded->catalogue_page_size = layout == 5 ? 2 : -1;
-    run_catalogue(*loaded);
+  request.mask = "*.*";
+  for (int layout_bits = 7; layout_bits >= 0; --layout_bits) {
+    request.unsorted = (layout_bits & 1) != 0;
+    request.one_column = (layout_bits & 2) != 0;
+    request.tns = (layout_bits & 4) != 0;
+    request.page_size = layout_bits == 5 ? 2 : -1;
+    run_catalogue(reading, request, out);
   }
-  loaded->host_dir = g_dir + "out/";
-  std::filesystem::create_directory(loaded->host_dir);
-  run_extract(*loaded);
-  std::filesystem::remove_all(loaded->host_dir);
-  loaded->mask = name;
-  run_type(*loaded);
-  run_hex_dump(*loaded);
-  read_file(g_image_fd, after);
-  FUZZ_CHECK(after == image);
+  request.host_dir = g_dir + "out/";
+  std::filesystem::create_directory(request.host_dir);
+  run_extract(reading, request, out);
+  std::filesystem::remove_all(request.host_dir);
+  request.mask = name;
+  run_type(reading, request, out);
+  run_hex_dump(reading, request, out);
+  FUZZ_CHECK(bytes_of(reading) == image);
 
   for (int command = 0; command < 4; ++command) {
-    fill_file(g_work_fd, image);
-    auto state = make_state(geometry, g_work_fd, true);
-    load_either_way(*state);
-    if ((flags & 0x80) != 0) state->user_filter = user;
-    state->opt_tns = (flags & 1) != 0;
-    state->opt_overwrite = (flags & 2) != 0;
-    state->mask = command == 0 && state->opt_overwrite ? "*.*" : name;
+    Disk disk = disk_of(geometry, image);
+    Request change = request;
+    change.tns = (flags & 1) != 0;
+    change.overwrite = (flags & 2) != 0;
+    load_either_way(disk, change.tns);
+    if ((flags & 0x80) != 0) change.user = user;
+    change.mask = command == 0 && change.overwrite ? "*.*" : name;
     if (command == 0) {
-      run_erase(*state, false);
+      run_erase(disk, change, out);
     } else if (command == 1) {
-      state->new_attrs = kAttrs[(flags >> 5) & 3];
-      run_set_attrs(*state);
+      change.new_attributes = kAttributes[(flags >> 5) & 3];
+      run_set_attributes(disk, change, out);
     } else if (command == 2) {
-      state->new_user = std::uint8_t(pick & 31);
-      run_set_user(*state);
+      change.new_user = pick & 31;
+      run_set_user(disk, change, out);
     } else {
-      state->host_dir = g_dir + "in/";
-      state->mask = kHostFiles[(flags >> 3) & 3];
+      change.host_dir = g_dir + "in/";
+      change.mask = kHostFiles[(flags >> 3) & 3];
       // As on the command line, a target name goes with one host file only.
-      if ((flags & 4) != 0 && (flags & 0x18) != 0x18) state->afn_name = name;
-      run_add(*state);
+      if ((flags & 4) != 0 && (flags & 0x18) != 0x18) change.target_name = name;
+      run_add(disk, change, out);
     }
-    read_file(g_work_fd, after);
-    FUZZ_CHECK(load_either_way(*state) || !clean);
-
-    // Beside the directory, adding may write only into the data area, and
-    // the other commands nowhere.
-    for (int au = 0; au < directory_au_count(*state); ++au) {
-      for (int record = 0; record < state->records_per_au; ++record) {
-        const std::size_t offset = record_offset(*state, au, record);
-        std::memcpy(after.data() + offset, image.data() + offset, kRecordSize);
-      }
-    }
-    const long data_end = state->system_size + long(state->au_count) * state->au_size;
-    FUZZ_CHECK(std::equal(image.begin(), image.begin() + state->system_size, after.begin()));
-    FUZZ_CHECK(std::equal(image.begin() + data_end, image.end(), after.begin() + data_end));
-    FUZZ_CHECK(command == 3 || after == image);
+    const Bytes& after = bytes_of(disk);
+    FUZZ_CHECK(load_either_way(disk, change.tns) || !clean);
+    FUZZ_CHECK(same_records(image, after, layout.none));
+    if (command < 3) FUZZ_CHECK(same_records(image, after, layout.units));
   }
   return 0;
 }
