@@ -63,5 +63,35 @@ TEST(Options, RefusalsInTheirOrder) {
   EXPECT_FALSE(folder.exists("g.dsk"));
 }
 
+// Without a command the usage text is shown (the pause prints its prompt and
+// goes on, standard input being no console); some of its 51 lines by number.
+TEST(Options, UsageWithoutACommand) {
+  Folder folder;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {"g.dsk"}, {"g.dsk", "-u", "1", "-iide", "-tns"}}) {
+    const Result run = xev(folder, args);
+    EXPECT_EQ(run.status, 0);
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; (end = run.out.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      lines.push_back(run.out.substr(start, end - start));
+    }
+    ASSERT_EQ(lines.size(), 52u);
+    const std::pair<int, std::string> rows[] = {
+        {0, "Usage:"},
+        {1, "  xev imagefile.ext [ -u usr ] [ -iide ] [ -tns] [ -cp files ] [ -c1 ] [ -cu ] -c "
+            "[ cpm_name ]"},
+        {4, "  xev imagefile.ext -e cpm_name [ -u usr ] [ -iide ] [ -tns ]"},
+        {13, "  xev dummy.ext -iti"},
+        {15, "Press ENTER ..."},
+        {36, "  -lbl\tset label for TNS-DOS disk; \"TNS-DOS/XEV\" if not used"},
+        {50, "  'system_file' is binary file with CP/M system itself"},
+        {51, ""},
+    };
+    for (const auto& [index, text] : rows) EXPECT_EQ(lines[index], text) << index;
+  }
+  EXPECT_FALSE(folder.exists("g.dsk"));
+}
+
 }  // namespace
 }  // namespace xev::test
