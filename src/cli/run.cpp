@@ -91,7 +91,9 @@ int run_program(int argc, const char* const* argv, Output& out) {
     std::fprintf(out.text(), "\n");
   }
   std::fflush(out.text());
-  return -code;
+  // A failure the command itself reported counts as well: a script must not
+  // go on after "Disk full".
+  return code != ERR_OK ? -code : -out.first_failure();
 }
 
 }  // namespace xev

@@ -6,8 +6,8 @@
 
 namespace xev {
 
-// Returns the exit status: the magnitude of the first failure before the
-// command, or 0.
+// Returns the exit status: the magnitude of the first failure, before the
+// command or reported by it, or 0.
 int run_program(int argc, const char* const* argv, Output& out);
 
 }  // namespace xev

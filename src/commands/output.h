@@ -26,7 +26,11 @@ class Output {
   // A failure of the command: reported; the first one is kept.
   void fail(const Error& error) {
     report(error);
-    if (first_failure_ == ERR_OK) first_failure_ = error.code;
+    count_failure(error.code);
+  }
+  // A failure the command has shown in a line of its own.
+  void count_failure(ErrorCode code) {
+    if (first_failure_ == ERR_OK) first_failure_ = code;
   }
   ErrorCode first_failure() const { return first_failure_; }
 

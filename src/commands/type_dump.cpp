@@ -67,11 +67,15 @@ int find_one_file(Disk& disk, const Request& request, const char* heading, Outpu
   std::FILE* text = out.text();
   if (name->ambiguous()) {
     std::fprintf(text, "File name '%s' must be unambiguous!\n\n", request.mask.c_str());
+    out.count_failure(ERR_AMBIGUOUS);
     return -1;
   }
   std::fprintf(text, heading, request.mask.c_str(), disk.name().c_str());
   const int index = disk.directory().find_file(*name, request.user, 0);
-  if (index < 0) std::fprintf(text, "File '%s' not found\n\n", request.mask.c_str());
+  if (index < 0) {
+    std::fprintf(text, "File '%s' not found\n\n", request.mask.c_str());
+    out.count_failure(ERR_FILE_NOT_FOUND);
+  }
   return index;
 }
 

@@ -126,21 +126,22 @@ TEST_F(Files, AddRefusesWhatDoesNotFitAndGoesOnWhereItCan) {
     Args args;
     std::string out;
     std::string err;
+    int status;
   } rows[] = {
       {"a.t1", {"-a", "in/*"}, progress("added", {"A.TXT", "B.TXT"}),
-       "Name of this file `a-long-name.txt` has incorrect format !!!\n" + over},
+       "Name of this file `a-long-name.txt` has incorrect format !!!\n" + over, 14},
       {"a.t1", {"-a", "in/?.TXT"}, progress("added", {}),
-       "File `A.TXT` already exist !!!\nFile `B.TXT` already exist !!!\n"},
+       "File `A.TXT` already exist !!!\nFile `B.TXT` already exist !!!\n", 12},
       {"a.t1", {"-a", "in/a-long-name.txt", "-afn", "long.txt", "-u", "3"},
-       progress("added", {"long.txt"}), ""},
+       progress("added", {"long.txt"}), "", 0},
       {"a.t1", {"-a", "in/a-long-name.txt", "-afn", "l*.txt"}, "",
-       "File name `l*.txt` must be unambiguous! !!!\n"},
+       "File name `l*.txt` must be unambiguous! !!!\n", 27},
       {"a.t1", {"-a", "in/a-long-name.txt", "-afn", "l;.txt"}, "",
-       "Name of this file `l;.txt` has incorrect format !!!\n"},
-      {"a.t1", {"-a", "in/*.none"}, "", "No matching files found for mask `in/*.none` !!!\n"},
-      {"a.t1", {"-a", "gone/*"}, "", "Path or file/mask `gone/*` is invalid!!! !!!\n"},
-      {"b.tiny", {"-a", "in/B.TXT"}, progress("added", {}), "Disk full !!!\n"},
-      {"b.wide", {"-a", "in/A.TXT"}, "", "Error in definition for Image type `wide` !!!\n"},
+       "Name of this file `l;.txt` has incorrect format !!!\n", 14},
+      {"a.t1", {"-a", "in/*.none"}, "", "No matching files found for mask `in/*.none` !!!\n", 25},
+      {"a.t1", {"-a", "gone/*"}, "", "Path or file/mask `gone/*` is invalid!!! !!!\n", 26},
+      {"b.tiny", {"-a", "in/B.TXT"}, progress("added", {}), "Disk full !!!\n", 10},
+      {"b.wide", {"-a", "in/A.TXT"}, "", "Error in definition for Image type `wide` !!!\n", 19},
   };
   for (const auto& row : rows) {
     Args args{row.image};
@@ -158,7 +159,7 @@ TEST_F(Files, AddRefusesWhatDoesNotFitAndGoesOnWhereItCan) {
     }
     EXPECT_EQ(run.out, created + heading + row.out) << args[2];
     EXPECT_EQ(run.err, row.err) << args[2];
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, row.status) << args[2];
   }
   const Result listed = xev(folder, {"a.t1", "-c1", "-c"});
   EXPECT_NE(listed.out.find(" 0 A.TXT            1    1K  --\n 0 B.TXT           73   10K  --\n"
