@@ -74,22 +74,26 @@ int Directory::find_file(const CpmName& mask, int user, int from) const {
   return -1;
 }
 
+int Directory::extent(int index) const {
+  const std::uint8_t* e = entry(index);
+  return (e[kS2Byte] & 0x7F) * 32 + (e[kExByte] & 0x1F);
+}
+
 int Directory::records(const ExtentKey& key) const {
+  int highest = -1;
   int records = 0;
   for (int i = find_key(key, 0); i >= 0; i = find_key(key, i + 1)) {
-    const std::uint8_t* e = entry(i);
-    const int extent = (e[kS2Byte] & 0x7F) * 32 + (e[kExByte] & 0x1F);
-    records = extent * kExtentRecords + e[kRcByte];
+    if (extent(i) < highest) continue;
+    highest = extent(i);
+    records = highest * kExtentRecords + entry(i)[kRcByte];
   }
   return records;
 }
 
 std::vector<int> Directory::file_entries(int first) const {
-  std::vector<int> entries{first};
+  std::vector<int> entries;
   const ExtentKey file = key(first);
-  for (int i = find_key(file, first + 1); i >= 0; i = find_key(file, i + 1)) {
-    entries.push_back(i);
-  }
+  for (int i = find_key(file, 0); i >= 0; i = find_key(file, i + 1)) entries.push_back(i);
   return entries;
 }
 

@@ -2,8 +2,10 @@
 // one holds, and how files are found among them.
 //
 // A file is the set of entries that share its first 12 bytes (user byte,
-// name and type with their attribute bits): its key. Its first entry is the
-// one that holds its first logical extents (EX below EXM + 1, S2 zero).
+// name and type with their attribute bits): its key, wherever they stand.
+// Its first entry is the one that holds its first logical extents (EX below
+// EXM + 1, S2 zero); CP/M finds the others by their extent number, and so
+// does xev.
 #pragma once
 
 #include <array>
@@ -67,12 +69,17 @@ class Directory {
   // `mask` in user area `user` (kAllUsers: any); -1 when none is left.
   int find_file(const CpmName& mask, int user, int from) const;
 
-  // Records of the file: from the last of its entries in directory order,
+  // Extent number of an entry: S2 * 32 + EX.
+  int extent(int index) const;
+
+  // Records of the file: from its entry with the highest extent number,
   // extent number * 128 + RC.
   int records(const ExtentKey& key) const;
 
-  // The file's entries from its first entry on, in directory order.
+  // Every entry of the file whose first entry is `first`, in directory order.
   std::vector<int> file_entries(int first) const;
+
+  int extents_per_entry() const { return extents_per_entry_; }
 
  private:
   bool is_first_entry(int index) const;

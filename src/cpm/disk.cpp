@@ -74,10 +74,10 @@ Error Disk::load(const DirectoryPolicy& policy, std::vector<Error>& invalid) {
       if (report(detail)) return invalid.back();
     }
     if (!is_valid_entry_name(name) && report("bad file name")) return invalid.back();
+    // A random-access file may have holes: a zero pointer ends nothing.
     for (int slot = 0; slot < directory_.pointers_per_entry(); ++slot) {
       const int au = directory_.pointer(i, slot);
-      if (au == 0) break;
-      if (!map_.set(au, true)) {
+      if (au != 0 && !map_.set(au, true)) {
         std::snprintf(detail, sizeof detail, "invalid AU number: %d", au);
         if (report(detail)) return invalid.back();
       }
@@ -94,9 +94,7 @@ void Disk::rebuild_map() {
   for (int i = 0; i < directory_.size(); ++i) {
     if (!directory_.in_use(i)) continue;
     for (int slot = 0; slot < directory_.pointers_per_entry(); ++slot) {
-      const int au = directory_.pointer(i, slot);
-      if (au == 0) break;
-      map_.set(au, true);
+      if (const int au = directory_.pointer(i, slot); au != 0) map_.set(au, true);
     }
   }
 }

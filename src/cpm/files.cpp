@@ -27,18 +27,27 @@ void close_entry(const Geometry& geometry, std::uint8_t* entry, std::int64_t uni
 
 Error read_file(Disk& disk, int first, const RecordSink& sink) {
   const Directory& directory = disk.directory();
-  int remaining = directory.records(directory.key(first));
-  std::uint8_t record[kRecordSize];
+  const int per_unit = disk.geometry().records_per_au;
+  const int per_entry = kExtentRecords * directory.extents_per_entry();
+  const int records = directory.records(directory.key(first));
+  // Which entry holds each logical entry number; the first one found counts.
+  std::vector<int> holder(static_cast<std::size_t>(records / per_entry + 1), -1);
   for (const int index : directory.file_entries(first)) {
-    for (int slot = 0; slot < directory.pointers_per_entry() && remaining > 0; ++slot) {
-      const int au = directory.pointer(index, slot);
-      if (au == 0) break;
-      for (int r = 0; r < disk.geometry().records_per_au && remaining > 0; ++r, --remaining) {
-        if (Error error = disk.read_record(au, r, record)) return error;
-        if (Error error = sink(record)) return error;
-      }
+    const auto number = static_cast<std::size_t>(directory.extent(index) / directory.extents_per_entry());
+    if (number < holder.size() && holder[number] < 0) holder[number] = index;
+  }
+  std::uint8_t record[kRecordSize];
+  for (int n = 0; n < records; ++n) {
+    const int index = holder[static_cast<std::size_t>(n / per_entry)];
+    const int slot = n % per_entry / per_unit;
+    const int au =
+        index >= 0 && slot < directory.pointers_per_entry() ? directory.pointer(index, slot) : 0;
+    if (au == 0) {
+      std::fill(record, record + kRecordSize, std::uint8_t{0});
+    } else if (Error error = disk.read_record(au, n % per_unit, record)) {
+      return error;
     }
-    if (remaining == 0) break;
+    if (Error error = sink(record)) return error;
   }
   return {};
 }

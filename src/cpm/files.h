@@ -16,8 +16,10 @@ namespace xev {
 using RecordSink = std::function<Error(const std::uint8_t* record)>;
 
 // Reads the file whose first entry is `first`, as many records as its
-// record count says: its entries in directory order from the first one, the
-// units of each up to its first zero pointer.
+// record count says, each from its place as CP/M's random access finds it:
+// record n lies in the entry of logical entry number n / (128 * (EXM + 1)),
+// in the pointer slot of its offset within that entry. A zero pointer, a
+// missing entry or a slot past the pointers reads as a record of zeros.
 Error read_file(Disk& disk, int first, const RecordSink& sink);
 
 // What a file of `size` bytes needs: directory entries (at least one) and
