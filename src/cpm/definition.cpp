@@ -203,6 +203,8 @@ bool is_consistent(const Section& def, std::int64_t& image_size) {
   }
   const std::int64_t au_size = def.bls * 1024;
   if ((def.drm + 1) * kEntrySize % au_size != 0) return false;
+  // The directory must fit into the units the disk has.
+  if ((def.drm + 1) * kEntrySize / au_size > def.dsm + 1) return false;
   // With OFFX the reserved tracks only number the data tracks; they must
   // still describe a disk that could exist.
   if (capped_product(def.off, track_size) > kMaxImageSize) return false;

@@ -40,6 +40,8 @@ TEST(Definition, AcceptsCompleteConsistentSectionsOnly) {
       {"[t]\nOFFX=3\nOFF=2\nSPT=26\nXLT=0\n" + kBody, ERR_OK, 249984, 384},
       {"[t]\nSPT=26\nXLT=0\nOFF=2\n" + kBody + "BLS=3\nnot a key line", ERR_OK, 256256, 6656},
       {"[t]\nSPT=128\nXLT=0\nBLS=16\nEXM=15\nDSM=65535\nDRM=511\nOFF=0\n", ERR_OK, 0x40000000},
+      {"[t]\nSPT=26\nXLT=0\nOFF=2\nBLS=1\nEXM=0\nDSM=1\nDRM=63\n", ERR_OK, 9984, 6656},
+      {"[t]\nSPT=26\nXLT=0\nOFF=2\nBLS=1\nEXM=0\nDSM=1\nDRM=95\n", ERR_BAD_DEFINITION},
       {"[ t ]\nSPT=26\nXLT=0\nOFF=2\n" + kBody, ERR_NO_DEFINITION},
       {"[t] ; x\nSPT=26\nXLT=0\nOFF=2\n" + kBody, ERR_NO_DEFINITION},
       {"[t]\nSPT=128\nXLT=0\nBLS=16\nEXM=15\nDSM=65535\nDRM=511\nOFF=1\n", ERR_BAD_DEFINITION},
