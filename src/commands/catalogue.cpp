@@ -72,9 +72,10 @@ void print_heading(std::FILE* text, const Disk& disk, const Request& request,
   std::fprintf(text, "\n");
 }
 
-void print_item(std::FILE* text, CatalogueItem& item) {
-  if (item.name.size() < kNameColumn) item.name.resize(kNameColumn, ' ');
-  std::fprintf(text, "%2d %s  %4d %4dK  %c%c", item.user, item.name.c_str(), item.records,
+void print_item(std::FILE* text, const CatalogueItem& item) {
+  std::string name = printable(item.name);
+  if (name.size() < kNameColumn) name.resize(kNameColumn, ' ');
+  std::fprintf(text, "%2d %s  %4d %4dK  %c%c", item.user, name.c_str(), item.records,
                item.size_k, item.read_only ? 'R' : '-', item.system ? 'S' : '-');
 }
 

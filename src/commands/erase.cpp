@@ -24,7 +24,7 @@ void run_erase(Disk& disk, const Request& request, Output& out) {
        index = directory.find_file(*mask, request.user, index + 1)) {
     erase_file(disk, index);
     ++count;
-    std::fprintf(text, "File '%s' erased\n", report_name(directory.entry(index)).c_str());
+    std::fprintf(text, "File '%s' erased\n", printable(report_name(directory.entry(index))).c_str());
   }
   // A unit that another entry (or the directory) names as well stays in use.
   if (count > 0) disk.rebuild_map();

@@ -94,8 +94,9 @@ std::optional<CpmName> parse_cpm_name(const std::string& text) {
 }
 
 bool is_valid_entry_name(const std::string& name) {
+  // The name is a text: it ends at its first NUL, and an empty one is none.
   char fields[kNameWidth + kTypeWidth];
-  return split_fields(name, fields) && check_fields(fields, false);
+  return split_fields(name.substr(0, name.find('\0')), fields) && check_fields(fields, false);
 }
 
 std::string entry_name(const std::uint8_t* entry) {
@@ -121,6 +122,13 @@ std::string report_name(const std::uint8_t* entry) {
   trim_right(name) += ".";
   for (int i = 9; i <= 11; ++i) name += static_cast<char>(entry[i] & 0x7F);
   return trim_right(name);
+}
+
+std::string printable(std::string name) {
+  for (char& c : name) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return name;
 }
 
 }  // namespace xev

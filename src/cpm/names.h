@@ -26,8 +26,9 @@ struct CpmName {
 // '?'); nothing when CP/M would not accept it.
 std::optional<CpmName> parse_cpm_name(const std::string& text);
 
-// Whether the name of a directory entry, as entry_name shows it, is one CP/M
-// could have written: any character but '?' and '*' and control codes.
+// Whether the name of a directory entry, as entry_name gives it, is one CP/M
+// could have written: any character but '?' and '*' and control codes, up
+// to its first NUL, and not empty.
 bool is_valid_entry_name(const std::string& name);
 
 // NAME.EXT of an entry: upper case, bit 7 cleared, the point and the type
@@ -38,5 +39,10 @@ std::string entry_name(const std::uint8_t* entry);
 // type as stored (bit 7 cleared, letter case kept) joined by a point, with
 // trailing blanks removed from both.
 std::string report_name(const std::uint8_t* entry);
+
+// `name` for the console: every control code (below 0x20, and 0x7F) becomes
+// a '?', so that a name read from an image cannot drive the terminal. A
+// user can still pick such a file, since '?' matches any character.
+std::string printable(std::string name);
 
 }  // namespace xev
