@@ -42,6 +42,7 @@ constexpr Message kMessages[] = {
     {ERR_NO_MATCH, "No matching files found for mask `%s`"},
     {ERR_BAD_PATH, "Path or file/mask `%s` is invalid!!!"},
     {ERR_AMBIGUOUS, "File name `%s` must be unambiguous!"},
+    {ERR_IMAGE_BUSY, "Image `%s` is in use by another program"},
     {ERR_BAD_COMBINATION, "Bad combination of options: %s %s"},
     {ERR_UNKNOWN_OPTION, "Unknown option: `%s`"},
     {ERR_MISSING_VALUE, "Missing option value(s) `%s`!"},
@@ -81,7 +82,8 @@ void ConsoleOutput::report(const Error& error) {
 void ConsoleOutput::wait_for_enter(const char* prompt) {
   std::fputs(prompt, text_);
   std::fflush(text_);
-  platform::wait_for_key(kEnterKey);
+  // Output that goes to a file or a pipe waits for nobody.
+  if (platform::is_console(text_)) platform::wait_for_key(kEnterKey);
 }
 
 }  // namespace xev

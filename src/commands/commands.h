@@ -10,6 +10,9 @@
 
 namespace xev {
 
+// How long a run waits for an image another program has.
+constexpr int kLockWaitMs = 10000;
+
 // How the image is opened for the request.
 ImageAccess image_access(const Request& request);
 

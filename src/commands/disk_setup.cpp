@@ -5,6 +5,7 @@
 
 #include "commands/commands.h"
 #include "cpm/format.h"
+#include "cpm/names.h"
 
 namespace xev {
 
@@ -23,6 +24,7 @@ ImageAccess image_access(const Request& request) {
   }
   access.may_create = request.format != Format::kNone || request.command == Command::kAdd;
   access.truncate = request.format == Format::kFull;
+  access.lock_wait_ms = kLockWaitMs;
   return access;
 }
 
@@ -46,12 +48,10 @@ Error run_format(Disk& disk, const Request& request, bool created, Output& out) 
 Error load_directory(Disk& disk, const Request& request, Output& out) {
   std::vector<Error> invalid;
   const Error error = disk.load({request.ignore_invalid, request.tns}, invalid);
-  if (error) {
-    // The one invalid entry that stopped the load is the run's failure; the
-    // caller reports it.
-    return error;
-  }
-  for (const Error& entry : invalid) out.report(entry);
+  // The one invalid entry that stopped the load is the run's failure; the
+  // caller reports it.
+  if (error) return {error.code, printable(error.subject), error.detail};
+  for (const Error& entry : invalid) out.report({entry.code, printable(entry.subject), entry.detail});
   if (!invalid.empty()) std::fprintf(out.text(), "\n");
   return {};
 }

@@ -9,16 +9,12 @@ bool usable_path(const std::string& path) {
   return path.size() <= kMaxPath && !platform::is_directory(path);
 }
 
-FilePtr open_file(const std::string& path, const char* mode) {
-  return FilePtr(std::fopen(path.c_str(), mode));
-}
-
 }  // namespace
 
 Error open_host_input(const std::string& dir, const std::string& name, FilePtr& file,
                       std::int64_t& size) {
   const std::string path = dir + name;
-  if (usable_path(path)) file = open_file(path, "rb");
+  if (usable_path(path)) file = platform::open_file(path, false, false);
   if (!file) return {ERR_FILE_OPEN, name};
   size = platform::file_length(file.get());
   if (size < 0) {
@@ -33,10 +29,10 @@ Error open_host_input(const std::string& dir, const std::string& name, FilePtr& 
 Error create_host_output(const std::string& dir, const std::string& name,
                          const std::string& image_path, FilePtr& file) {
   const std::string path = dir + name;
-  if (usable_path(path) && !platform::is_same_file(path, image_path)) {
-    platform::remove_regular_file(path);
-    open_file(path, "a+b");
-    file = open_file(path, "r+b");
+  // Replacing the image's own file would delete the disk; a link to it is
+  // only a link.
+  if (usable_path(path) && (platform::is_symlink(path) || !platform::same_file(path, image_path))) {
+    file = platform::create_file(path);
   }
   if (!file) return {ERR_FILE_CREATE, name};
   // A device such as /dev/full cannot seek; it is still written from its start.

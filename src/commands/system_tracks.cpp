@@ -107,9 +107,12 @@ void run_copy_system(Disk& disk, const Request& request, Output& out) {
     out.fail({ERR_TYPE_MISMATCH, name, disk.name()});
     return;
   }
+  // The image itself is locked already, by this run.
+  const std::string path = request.host_dir + name;
+  const int wait_ms = platform::same_file(path, request.image_path()) ? -1 : kLockWaitMs;
   std::unique_ptr<Medium> second;
-  if (open_image_for_reading(request.host_dir + name, name, second)) {
-    out.fail({ERR_FILE_OPEN, name});
+  if (Error error = open_image_for_reading(path, name, wait_ms, second)) {
+    out.fail(error.code == ERR_IMAGE_BUSY ? error : Error{ERR_FILE_OPEN, name});
     return;
   }
   const Error error =

@@ -41,6 +41,7 @@ constexpr ErrorCode ERR_PATH_NOT_ALLOWED = -24;
 constexpr ErrorCode ERR_NO_MATCH = -25;
 constexpr ErrorCode ERR_BAD_PATH = -26;
 constexpr ErrorCode ERR_AMBIGUOUS = -27;
+constexpr ErrorCode ERR_IMAGE_BUSY = -28;
 constexpr ErrorCode ERR_BAD_COMBINATION = -94;
 constexpr ErrorCode ERR_UNKNOWN_OPTION = -95;
 constexpr ErrorCode ERR_MISSING_VALUE = -96;

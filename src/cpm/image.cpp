@@ -1,7 +1,9 @@
 #include "cpm/image.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -61,8 +63,15 @@ class RawImage final : public Medium {
   std::int64_t size_;
 };
 
-FilePtr open_file(const std::string& path, const char* mode) {
-  return FilePtr(std::fopen(path.c_str(), mode));
+// Waits up to `wait_ms` for the lock; a run that cannot get it does nothing.
+bool lock(std::FILE* file, bool exclusive, int wait_ms) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(wait_ms);
+  while (!platform::try_lock(file, exclusive)) {
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 }  // namespace
@@ -71,13 +80,13 @@ Error open_image(const std::string& path, const std::string& name, const Geometr
                  const ImageAccess& access, OpenedImage& out) {
   const Error open_failure{access.may_create ? ERR_IMAGE_EXISTS : ERR_IMAGE_OPEN, name};
   if (path.size() > kMaxPath || platform::is_directory(path)) return open_failure;
-
-  // Create the file (or cut it for a full format); a failure shows at the
-  // open below.
-  if (access.may_create) open_file(path, access.truncate ? "w+b" : "a+b");
-
-  FilePtr file = open_file(path, access.read_only ? "rb" : "r+b");
+  FilePtr file = platform::open_file(path, !access.read_only, access.may_create);
   if (!file) return open_failure;
+  // Nothing is looked at, cut or created before the lock is ours: two runs
+  // that create the same image must not both format it.
+  if (!lock(file.get(), !access.read_only, access.lock_wait_ms)) return {ERR_IMAGE_BUSY, name};
+  // What cannot be cut (a device, a pipe) shows in its length below.
+  if (access.truncate) platform::truncate(file.get());
   // Files are read record after record, mostly in order: a reading stream
   // gets a buffer. A writing one has none (see RawImage::write).
   if (access.read_only) {
@@ -97,11 +106,12 @@ Error open_image(const std::string& path, const std::string& name, const Geometr
   return {};
 }
 
-Error open_image_for_reading(const std::string& path, const std::string& name,
+Error open_image_for_reading(const std::string& path, const std::string& name, int lock_wait_ms,
                              std::unique_ptr<Medium>& out) {
   if (path.size() > kMaxPath || platform::is_directory(path)) return {ERR_IMAGE_OPEN, name};
-  FilePtr file = open_file(path, "rb");
+  FilePtr file = platform::open_file(path, false, false);
   if (!file) return {ERR_IMAGE_OPEN, name};
+  if (lock_wait_ms >= 0 && !lock(file.get(), false, lock_wait_ms)) return {ERR_IMAGE_BUSY, name};
   const std::int64_t length = platform::file_length(file.get());
   if (length < 0) return {ERR_IMAGE_OPEN, name};
   out = std::make_unique<RawImage>(name, std::move(file), length);

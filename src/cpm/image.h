@@ -15,6 +15,9 @@ struct ImageAccess {
   bool read_only = false;  // the command only looks
   bool may_create = false;  // a missing (or empty) image is created
   bool truncate = false;    // a full format: start from an empty file
+  // How long to wait for another program that has the image: a run holds a
+  // shared lock when it only looks, an exclusive one otherwise.
+  int lock_wait_ms = 0;
 };
 
 struct OpenedImage {
@@ -22,15 +25,17 @@ struct OpenedImage {
   bool created = false;  // filled with 0xE5 just now: it needs a full format
 };
 
-// Opens `path` (named `name` in messages). A created image is filled with
-// 0xE5 to its full size. Failures: ERR_IMAGE_EXISTS (may create) or
-// ERR_IMAGE_OPEN, ERR_IMAGE_WRITE while filling, ERR_IMAGE_SIZE.
+// Opens `path` (named `name` in messages) and locks it. A created image is
+// filled with 0xE5 to its full size. Failures: ERR_IMAGE_EXISTS (may create)
+// or ERR_IMAGE_OPEN, ERR_IMAGE_BUSY, ERR_IMAGE_WRITE while filling,
+// ERR_IMAGE_SIZE.
 Error open_image(const std::string& path, const std::string& name, const Geometry& geometry,
                  const ImageAccess& access, OpenedImage& out);
 
 // Opens a file read-only as a medium without looking at its size: the second
-// image that system tracks are copied from.
-Error open_image_for_reading(const std::string& path, const std::string& name,
+// image that system tracks are copied from. Locked shared unless
+// `lock_wait_ms` is negative.
+Error open_image_for_reading(const std::string& path, const std::string& name, int lock_wait_ms,
                              std::unique_ptr<Medium>& out);
 
 }  // namespace xev

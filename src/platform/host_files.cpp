@@ -12,11 +12,14 @@ bool is_directory(const std::string& path) {
   return std::filesystem::is_directory(path, error);
 }
 
-bool is_same_file(const std::string& path, const std::string& other) {
-  namespace fs = std::filesystem;
+bool is_symlink(const std::string& path) {
   std::error_code error;
-  if (fs::is_symlink(fs::symlink_status(path, error))) return false;
-  return fs::equivalent(path, other, error);
+  return std::filesystem::is_symlink(std::filesystem::symlink_status(path, error));
+}
+
+bool same_file(const std::string& path, const std::string& other) {
+  std::error_code error;
+  return std::filesystem::equivalent(path, other, error);
 }
 
 }  // namespace xev::platform

@@ -24,6 +24,9 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // an interrupt included.
 void wait_for_key(int key_code);
 
+// True when `stream` writes to a console a person reads.
+bool is_console(std::FILE* stream);
+
 // Positions `file` at `offset` from its start; 64-bit on every host.
 bool seek(std::FILE* file, std::int64_t offset);
 
@@ -34,18 +37,36 @@ std::int64_t file_length(std::FILE* file);
 // True for an existing directory (followed through links).
 bool is_directory(const std::string& path);
 
-// True when `path` is the very file `other` names, and not a symbolic link
-// to it: replacing `path` would delete `other`.
-bool is_same_file(const std::string& path, const std::string& other);
+bool is_symlink(const std::string& path);
+
+// True when both paths lead to the same file, through links or not.
+bool same_file(const std::string& path, const std::string& other);
+
+// Opens a file for reading, or for reading and writing (created when missing
+// if `create`), positioned at its start. The open itself never waits: a pipe
+// without a writer is opened as it is (and found to have no length). Null
+// when this fails.
+FilePtr open_file(const std::string& path, bool writable, bool create);
+
+// Takes an advisory lock on the open file without waiting: shared, or
+// exclusive. It belongs to this opening of the file and lasts until it is
+// closed; other programs that lock the file the same way see it (POSIX
+// open-file locks, or flock where those are missing; LockFileEx on Windows).
+bool try_lock(std::FILE* file, bool exclusive);
+
+// Cuts the open file to length 0.
+bool truncate(std::FILE* file);
 
 // The directory of the running executable with its trailing separator, or
 // empty when the system cannot tell.
 std::string executable_dir();
 
-// Deletes `path` only when it is a regular file or a symbolic link; anything
-// else (directory, device, pipe) is left alone. True when something was
-// deleted.
-bool remove_regular_file(const std::string& path);
+// Opens `path` for writing as a new, empty file. A regular file or a
+// symbolic link of that name is deleted first and the file then created
+// exclusively, without following a link, so that nothing planted in between
+// is written through. A device or a pipe of that name is written to as it
+// is, a pipe only while something reads it. Null when this fails.
+FilePtr create_file(const std::string& path);
 
 // Puts standard input, output and error into binary mode, so that no byte
 // read or written is translated: the texts end their lines with "\n" alone

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -133,6 +134,11 @@ void wait_for_key(int key_code) {
     if (count < 0 && errno == EINTR) continue;
     return;  // end of input or a failing terminal
   }
+}
+
+bool is_console(std::FILE* stream) {
+  const int fd = fileno(stream);
+  return fd >= 0 && isatty(fd) != 0;
 }
 
 std::string executable_dir() {

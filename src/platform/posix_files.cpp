@@ -2,6 +2,8 @@
 #ifndef _FILE_OFFSET_BITS
 #define _FILE_OFFSET_BITS 64  // 64-bit fseeko/ftello on 32-bit systems too
 #endif
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,11 +24,50 @@ std::int64_t file_length(std::FILE* file) {
   return static_cast<std::int64_t>(ftello(file));
 }
 
-bool remove_regular_file(const std::string& path) {
-  struct stat info {};
-  if (lstat(path.c_str(), &info) != 0) return false;
-  if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) return false;
-  return unlink(path.c_str()) == 0;
+namespace {
+
+// Opens without waiting for the other end of a pipe, then makes the file
+// block as usual again.
+FilePtr open_stream(const std::string& path, int flags, const char* mode) {
+  const int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  FilePtr file(fdopen(fd, mode));
+  if (!file) close(fd);
+  return file;
 }
+
+}  // namespace
+
+FilePtr create_file(const std::string& path) {
+  struct stat info {};
+  int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+  if (lstat(path.c_str(), &info) == 0) {
+    if (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode)) {
+      unlink(path.c_str());
+    } else {
+      flags = O_WRONLY | O_NOFOLLOW;  // a device, or a pipe with a reader
+    }
+  }
+  return open_stream(path, flags, "wb");
+}
+
+FilePtr open_file(const std::string& path, bool writable, bool create) {
+  return open_stream(path, (writable ? O_RDWR : O_RDONLY) | (create ? O_CREAT : 0),
+                     writable ? "r+b" : "rb");
+}
+
+bool try_lock(std::FILE* file, bool exclusive) {
+#ifdef F_OFD_SETLK
+  struct flock lock {};
+  lock.l_type = static_cast<short>(exclusive ? F_WRLCK : F_RDLCK);
+  lock.l_whence = SEEK_SET;  // the whole file, however long
+  return fcntl(fileno(file), F_OFD_SETLK, &lock) == 0;
+#else
+  return flock(fileno(file), (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0;
+#endif
+}
+
+bool truncate(std::FILE* file) { return ftruncate(fileno(file), 0) == 0; }
 
 }  // namespace xev::platform

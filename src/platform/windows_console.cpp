@@ -56,6 +56,13 @@ void wait_for_key(int key_code) {
   }
 }
 
+bool is_console(std::FILE* stream) {
+  const int fd = _fileno(stream);
+  DWORD mode = 0;
+  return fd >= 0 && _isatty(fd) != 0 &&
+         GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), &mode) != 0;
+}
+
 std::string executable_dir() {
   std::vector<char> buffer(MAX_PATH + 1);
   for (;;) {

@@ -4,6 +4,10 @@
 #endif
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
 
@@ -21,11 +25,46 @@ std::int64_t file_length(std::FILE* file) {
   return _ftelli64(file);
 }
 
-bool remove_regular_file(const std::string& path) {
+FilePtr create_file(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) return false;
-  return DeleteFileA(path.c_str()) != 0;
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0) {
+    DeleteFileA(path.c_str());
+  }
+  // CREATE_NEW fails on anything that took the name in between, a link
+  // included.
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  FilePtr file(_fdopen(fd, "wb"));
+  if (!file) _close(fd);
+  return file;
 }
+
+FilePtr open_file(const std::string& path, bool writable, bool create) {
+  const int flags = (writable ? _O_RDWR : _O_RDONLY) | (create ? _O_CREAT : 0) | _O_BINARY;
+  const int fd = _open(path.c_str(), flags, _S_IREAD | _S_IWRITE);
+  if (fd < 0) return nullptr;
+  FilePtr file(_fdopen(fd, writable ? "r+b" : "rb"));
+  if (!file) _close(fd);
+  return file;
+}
+
+bool try_lock(std::FILE* file, bool exclusive) {
+  // One byte far beyond any image: the lock keeps other runs out and never
+  // stands in the way of reading and writing the file itself.
+  OVERLAPPED place{};
+  place.OffsetHigh = 0x40000000;
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+  return LockFileEx(handle, flags, 0, 1, 0, &place) != 0;
+}
+
+bool truncate(std::FILE* file) { return _chsize_s(_fileno(file), 0) == 0; }
 
 }  // namespace xev::platform
