@@ -2,7 +2,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "commands/commands.h"
@@ -18,24 +21,22 @@ constexpr std::int64_t kMaxFileSize = 8388608;  // 8 MiB: 65536 records
 
 enum class Outcome { kAdded, kSkipped, kStop, kAbort };
 
-// Erases the files of `name` (in the request's user area, or in every one)
-// ahead of adding their replacement.
-void erase_for_overwrite(Disk& disk, const CpmName& name, int user) {
+// Erases the files of `name` (in the request's user area, or in every one):
+// the old versions that the new file replaces.
+void erase_old_versions(Disk& disk, const CpmName& name, int user) {
   Directory& directory = disk.directory();
-  bool erased = false;
   for (int index = directory.find_file(name, user, 0); index >= 0;
        index = directory.find_file(name, user, index + 1)) {
     erase_file(disk, index);
-    erased = true;
   }
   // Units that another entry still names stay in use.
-  if (erased) disk.rebuild_map();
+  disk.rebuild_map();
 }
 
-// The host files to add, and their CP/M names. A host name that is no CP/M
-// name is reported and left out; a bad target name ends the command.
-Error collect_host_files(Disk& disk, const Request& request, Output& out,
-                         std::vector<std::string>& names) {
+// The host files to add. A host name that is no CP/M name is reported and
+// left out (on POSIX a name may hold '*' or '?', which CP/M would take for
+// a mask); a bad target name ends the command.
+Error collect_host_files(const Request& request, Output& out, std::vector<std::string>& names) {
   std::vector<std::string> found;
   if (Error error = find_host_files(request.host_dir, request.mask, found)) return error;
   for (const std::string& name : found) {
@@ -43,8 +44,7 @@ Error collect_host_files(Disk& disk, const Request& request, Output& out,
       const std::optional<CpmName> target = parse_cpm_name(request.target_name);
       if (!target) return {ERR_BAD_NAME, request.target_name};
       if (target->ambiguous()) return {ERR_AMBIGUOUS, request.target_name};
-      if (request.overwrite) erase_for_overwrite(disk, *target, request.user);
-    } else if (!parse_cpm_name(name)) {
+    } else if (name.find_first_of("*?") != std::string::npos || !parse_cpm_name(name)) {
       out.fail({ERR_BAD_NAME, name});
       continue;
     }
@@ -54,9 +54,8 @@ Error collect_host_files(Disk& disk, const Request& request, Output& out,
 }
 
 // Reads the whole host file before anything of it is written, so that a file
-// that cannot be read leaves the image untouched. A short read ends the
-// command without saving: the -ow erasures are not saved either, so the file
-// it was to replace is kept.
+// that cannot be read leaves the image untouched: the command ends without
+// saving, and a file it was to replace is kept.
 Error read_host_file(std::FILE* file, const std::string& name, std::int64_t size,
                      std::vector<std::uint8_t>& data) {
   try {
@@ -70,10 +69,11 @@ Error read_host_file(std::FILE* file, const std::string& name, std::int64_t size
   return {};
 }
 
-// Existence, size and room, then the data.
+// Existence, size and room, then the data. With -ow the old versions go only
+// when the new file fits into what is free and what they free.
 Outcome add_one(Disk& disk, const Request& request, const std::string& host_name,
                 const CpmName& name, const std::string& target, Output& out) {
-  if (disk.directory().find_file(name, request.user, 0) >= 0) {
+  if (!request.overwrite && disk.directory().find_file(name, request.user, 0) >= 0) {
     out.fail({ERR_FILE_EXISTS, target});
     return Outcome::kSkipped;
   }
@@ -87,13 +87,20 @@ Outcome add_one(Disk& disk, const Request& request, const std::string& host_name
     out.fail({ERR_FILE_TOO_LONG, host_name, std::to_string(size)});
     return Outcome::kSkipped;
   }
-  const FileRoom room = room_for(disk.geometry(), size);
-  if (disk.directory().count_free() < room.entries) {
-    out.fail({ERR_DIRECTORY_FULL});
-    return Outcome::kStop;
+  // With -ow, what the old versions free counts as free; they come back if
+  // the new file does not fit even so.
+  std::optional<std::pair<Directory, AllocationMap>> old_versions;
+  if (request.overwrite) {
+    old_versions.emplace(disk.directory(), disk.map());
+    erase_old_versions(disk, name, request.user);
   }
-  if (disk.map().count_free() < room.units) {
-    out.fail({ERR_DISK_FULL});
+  const FileRoom room = room_for(disk.geometry(), size);
+  const ErrorCode no_room = disk.directory().count_free() < room.entries ? ERR_DIRECTORY_FULL
+                            : disk.map().count_free() < room.units      ? ERR_DISK_FULL
+                                                                        : ERR_OK;
+  if (no_room != ERR_OK) {
+    if (old_versions) std::tie(disk.directory(), disk.map()) = *old_versions;
+    out.fail({no_room});
     return Outcome::kStop;
   }
   std::vector<std::uint8_t> data;
@@ -123,24 +130,15 @@ void run_add(Disk& disk, const Request& request, Output& out) {
     return;
   }
   std::vector<std::string> names;
-  if (Error error = collect_host_files(disk, request, out, names)) {
+  if (Error error = collect_host_files(request, out, names)) {
     out.fail(error);
     return;
   }
 
-  const bool with_target = !request.target_name.empty();
-  if (request.overwrite && !with_target) {
-    for (const std::string& name : names) {
-      erase_for_overwrite(disk, *parse_cpm_name(name), request.user);
-    }
-  }
-
   int added = 0;
   for (const std::string& host_name : names) {
-    const std::string& target = with_target ? request.target_name : host_name;
+    const std::string& target = request.target_name.empty() ? host_name : request.target_name;
     const CpmName name = *parse_cpm_name(target);
-    if (with_target && request.overwrite) erase_for_overwrite(disk, name, request.user);
-
     const Outcome outcome = add_one(disk, request, host_name, name, target, out);
     if (outcome == Outcome::kAbort) return;
     if (outcome == Outcome::kStop) break;

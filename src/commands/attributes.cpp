@@ -18,9 +18,29 @@ void set_bit(std::uint8_t& byte, bool on) {
 // The change one command makes to an entry, and the lines it prints.
 struct EntryChange {
   void (*apply)(const Request& request, std::uint8_t* entry);
+  // A failure that keeps the file as it is, or none.
+  Error (*refuse)(const Directory& directory, const Request& request, int first);
   const char* file_line;     // one %s: the file's name
   const char* closing_line;  // one %d: the number of files
 };
+
+Error refuse_nothing(const Directory&, const Request&, int) { return {}; }
+
+// A user area holds one file of a name: a file does not move into an area
+// that has another of its name (attribute bits aside).
+Error refuse_occupied_area(const Directory& directory, const Request& request, int first) {
+  const std::uint8_t* file = directory.entry(first);
+  for (int i = 0; i < directory.size(); ++i) {
+    const std::uint8_t* other = directory.entry(i);
+    if (other[kUserByte] != request.new_user || directory.key(i) == directory.key(first)) continue;
+    bool same_name = true;
+    for (int c = 1; c <= kNameWidth + kTypeWidth && same_name; ++c) {
+      same_name = (other[c] & 0x7F) == (file[c] & 0x7F);
+    }
+    if (same_name) return {ERR_FILE_EXISTS, printable(report_name(file))};
+  }
+  return {};
+}
 
 void apply_attributes(const Request& request, std::uint8_t* entry) {
   const std::string& attributes = request.new_attributes;
@@ -41,11 +61,15 @@ void change_matching_files(Disk& disk, const Request& request, const CpmName& ma
   int count = 0;
   for (int index = directory.find_file(mask, request.user, 0); index >= 0;
        index = directory.find_file(mask, request.user, index + 1)) {
+    if (Error error = change.refuse(directory, request, index)) {
+      out.fail(error);
+      continue;
+    }
     for (const int entry : directory.file_entries(index)) {
       change.apply(request, directory.entry(entry));
     }
     ++count;
-    std::fprintf(text, change.file_line, report_name(directory.entry(index)).c_str());
+    std::fprintf(text, change.file_line, printable(report_name(directory.entry(index))).c_str());
   }
   // A failed save has been reported; the count still tells what was changed
   // in memory.
@@ -64,7 +88,7 @@ void run_set_attributes(Disk& disk, const Request& request, Output& out) {
   std::fprintf(out.text(), "Setting file attributes to '%s', mask: '%s'\n\n",
                request.new_attributes.c_str(), request.mask.c_str());
   change_matching_files(disk, request, *mask,
-                        {apply_attributes, "File attributes for '%s' are set.\n",
+                        {apply_attributes, refuse_nothing, "File attributes for '%s' are set.\n",
                          "\nDone. Attributes set for %d file(s).\n\n"},
                         out);
 }
@@ -78,7 +102,7 @@ void run_set_user(Disk& disk, const Request& request, Output& out) {
   std::fprintf(out.text(), "Setting user area to '%d', mask: '%s'\n\n", request.new_user,
                request.mask.c_str());
   change_matching_files(disk, request, *mask,
-                        {apply_user, "User area for '%s' set.\n",
+                        {apply_user, refuse_occupied_area, "User area for '%s' set.\n",
                          "\nDone. User area set for %d file(s).\n\n"},
                         out);
 }

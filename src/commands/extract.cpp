@@ -1,5 +1,6 @@
 // -x: copy CP/M files out of the image into host files of the same name.
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "commands/commands.h"
@@ -11,13 +12,18 @@ namespace xev {
 namespace {
 
 // The CP/M name as a host file name: characters that separate or quote host
-// paths become '_'.
+// paths become '_'; a NUL ends it.
 std::string host_name_for(const std::string& cpm_name) {
-  std::string name = cpm_name;
+  std::string name = cpm_name.substr(0, cpm_name.find('\0'));
   for (char& c : name) {
     if (c == '\\' || c == '/' || c == '"' || c == '|') c = '_';
   }
   return platform::safe_host_name(name);
+}
+
+// Names that stand for a folder rather than a file in it.
+bool names_a_file(const std::string& host_name) {
+  return !host_name.empty() && host_name != "." && host_name != "..";
 }
 
 // Copies the file whose first entry is `first` into a new host file.
@@ -51,20 +57,31 @@ void run_extract(Disk& disk, const Request& request, Output& out) {
                disk.name().c_str(), request.host_dir.c_str(), request.mask.c_str());
 
   const Directory& directory = disk.directory();
+  // Files of one name in several user areas would overwrite each other.
+  std::set<std::string> written;
   int count = 0;
   for (int index = directory.find_file(*mask, request.user, 0); index >= 0;
        index = directory.find_file(*mask, request.user, index + 1)) {
     const std::string name = entry_name(directory.entry(index));
     const std::string host_name = host_name_for(name);
+    if (!names_a_file(host_name)) {
+      out.fail({ERR_BAD_NAME, printable(name)});
+      continue;
+    }
+    if (!written.insert(host_name).second) {
+      out.fail({ERR_FILE_CREATE, printable(host_name)});
+      continue;
+    }
     if (Error error = extract_file(disk, request, index, host_name)) {
-      out.fail(error);
+      out.fail({error.code, printable(error.subject), error.detail});
       return;
     }
     ++count;
     if (host_name == name) {
-      std::fprintf(text, "File '%s' extracted\n", host_name.c_str());
+      std::fprintf(text, "File '%s' extracted\n", printable(host_name).c_str());
     } else {
-      std::fprintf(text, "File '%s' extracted as %s\n", name.c_str(), host_name.c_str());
+      std::fprintf(text, "File '%s' extracted as %s\n", printable(name).c_str(),
+                   printable(host_name).c_str());
     }
   }
 
