@@ -9,7 +9,7 @@ With a RUNNER (wine), XEV is a Windows xev.exe: the cases that need a POSIX
 terminal, argv[0] of our choosing or devices are skipped there, and a run of
 every command must give the same bytes as the native NATIVE_XEV.
 """
-import os, pty, select, shutil, signal, subprocess, sys, tempfile, termios, time
+import os, select, shutil, signal, subprocess, sys, tempfile, termios, time
 
 XEV = os.path.abspath(sys.argv[1])
 NATIVE_XEV, RUNNER = (os.path.abspath(sys.argv[3]), sys.argv[4:]) if sys.argv[2:3] == ["--same-as"] else (None, [])
@@ -50,7 +50,7 @@ def statuses_and_streams():
           (97, BANNER + b"\n", b"Bad value `32` for option `-u` !!!\n"))
     check("format", run(cwd, program, "g.dsk", "-f")[0], 0)
     check("failed command after its heading", run(cwd, program, "g.dsk", "-x", "NOPE", merged=True)[:2],
-          (0, BANNER + b"Extracting file(s) from 'g.dsk'\n  path: '', mask: 'NOPE'\n\n"
+          (13, BANNER + b"Extracting file(s) from 'g.dsk'\n  path: '', mask: 'NOPE'\n\n"
                        b"File `NOPE` not found !!!\n"))
     check("definition beside the program", run(cwd, program, "new.zzq", "-c")[0], 2)
     if NATIVE:  # a bare name: the folder of the running program, not the working folder
@@ -72,30 +72,66 @@ def read_until(fd, text, seconds=10):
     return seen
 
 
+def key_mode(terminal):
+    """Waits until the program reads keys without echo."""
+    deadline = time.monotonic() + 10
+    while termios.tcgetattr(terminal)[3] & termios.ECHO and time.monotonic() < deadline:
+        select.select([], [], [], 0.01)
+
+
 def console_waits():
     cwd, program = folder()
     # Only Enter ends the wait; the keys are not echoed.
-    pid, fd = pty.fork()
-    if pid == 0:
-        os.execv(program, [program])
-    before = read_until(fd, b"Press ENTER ...\r\n")
-    os.write(fd, b"x y")
-    check("other keys do not continue", read_until(fd, b"-c\t", 1), b"")
-    os.write(fd, b"\r")
-    check("Enter continues", b"system itself\r\n" in read_until(fd, b"system itself\r\n"), True)
-    check("usage before the wait", before.count(b"\n"), 20)
-    os.waitpid(pid, 0)
-    # An interrupt during the wait leaves the terminal as it found it.
     master, slave = os.openpty()
     mode = termios.tcgetattr(slave)
     child = subprocess.Popen([program], stdin=slave, stdout=slave, stderr=slave, start_new_session=True)
+    before = read_until(master, b"Press ENTER ...\r\n")
+    key_mode(slave)
+    os.write(master, b"x y")
+    check("other keys do not continue", read_until(master, b"-c\t", 1), b"")
+    os.write(master, b"\r")
+    check("Enter continues", b"system itself\r\n" in read_until(master, b"system itself\r\n"), True)
+    check("usage before the wait", before.count(b"\n"), 20)
+    child.wait()
+    # An interrupt during the wait leaves the terminal as it found it.
+    child = subprocess.Popen([program], stdin=slave, stdout=slave, stderr=slave, start_new_session=True)
     read_until(master, b"Press ENTER ...\r\n")
-    deadline = time.monotonic() + 10
-    while termios.tcgetattr(slave)[3] & termios.ECHO and time.monotonic() < deadline:
-        select.select([], [], [], 0.01)  # until the wait has taken the keys
+    key_mode(slave)
     child.send_signal(signal.SIGINT)
     check("interrupted", child.wait(), -signal.SIGINT)
     check("terminal restored", termios.tcgetattr(slave), mode)
+    # Output to a pipe waits for nobody, even with a keyboard at hand.
+    run(cwd, program, "g.dsk", "-f")
+    with open(os.path.join(cwd, "LONG.TXT"), "wb") as text:
+        text.write(b"line\n" * 45)
+    run(cwd, program, "g.dsk", "-a", "LONG.TXT")
+    keyboard = os.openpty()[1]
+    done = subprocess.run([program, "g.dsk", "-t", "LONG.TXT"], cwd=cwd, stdin=keyboard,
+                          stdout=subprocess.PIPE, timeout=20)
+    check("no wait into a pipe", done.stdout.count(b" ... Press Enter to continue ..."), 2)
+    shutil.rmtree(cwd)
+
+
+def concurrent_adds():
+    """Twenty runs adding at once: each waits for the image, none loses a file."""
+    cwd, program = folder()
+    run(cwd, program, "c.dsk", "-f")
+    files = {f"F{i:02}.BIN": bytes((i * 7 + j) % 251 for j in range(2000 + 300 * i)) for i in range(20)}
+    for name, data in files.items():
+        with open(os.path.join(cwd, name), "wb") as file:
+            file.write(data)
+    runs = [subprocess.Popen([program, "c.dsk", "-a", name], cwd=cwd, stdout=subprocess.DEVNULL)
+            for name in files]
+    check("all concurrent adds succeed", [r.wait() for r in runs], [0] * len(files))
+    os.mkdir(os.path.join(cwd, "out"))
+    run(cwd, program, "c.dsk", "-x", "out/*.*")
+    for name, data in files.items():
+        path = os.path.join(cwd, "out", name)
+        got = open(path, "rb").read() if os.path.exists(path) else None
+        check("bytes of " + name, got, data + b"\xe5" * (-len(data) % 128))
+    if shutil.which("fsck.cpm"):
+        done = subprocess.run(["fsck.cpm", "-f", "ibm-3740", "-n", "c.dsk"], cwd=cwd, capture_output=True)
+        check("fsck.cpm after concurrent adds", done.returncode, 0)
     shutil.rmtree(cwd)
 
 
@@ -150,6 +186,7 @@ if NATIVE_XEV:
     same_as_native()
 if NATIVE:
     console_waits()
+    concurrent_adds()
     failing_devices()
 print(f"blackbox: {len(failures)} failure(s)")
 sys.exit(1 if failures else 0)
