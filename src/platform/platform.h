@@ -68,6 +68,10 @@ std::string executable_dir();
 // is, a pipe only while something reads it. Null when this fails.
 FilePtr create_file(const std::string& path);
 
+// The second step of create_file: a new file of that name, or null when the
+// name is taken by anything at all, a link included.
+FilePtr create_exclusive(const std::string& path);
+
 // Puts standard input, output and error into binary mode, so that no byte
 // read or written is translated: the texts end their lines with "\n" alone
 // on every host. Called once, first thing in the run; nothing to do on POSIX.

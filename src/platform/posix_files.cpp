@@ -41,15 +41,17 @@ FilePtr open_stream(const std::string& path, int flags, const char* mode) {
 
 FilePtr create_file(const std::string& path) {
   struct stat info {};
-  int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
   if (lstat(path.c_str(), &info) == 0) {
-    if (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode)) {
-      unlink(path.c_str());
-    } else {
-      flags = O_WRONLY | O_NOFOLLOW;  // a device, or a pipe with a reader
+    if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
+      return open_stream(path, O_WRONLY | O_NOFOLLOW, "wb");  // a device, or a pipe with a reader
     }
+    unlink(path.c_str());
   }
-  return open_stream(path, flags, "wb");
+  return create_exclusive(path);
+}
+
+FilePtr create_exclusive(const std::string& path) {
+  return open_stream(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, "wb");
 }
 
 FilePtr open_file(const std::string& path, bool writable, bool create) {

@@ -31,6 +31,10 @@ FilePtr create_file(const std::string& path) {
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0) {
     DeleteFileA(path.c_str());
   }
+  return create_exclusive(path);
+}
+
+FilePtr create_exclusive(const std::string& path) {
   // CREATE_NEW fails on anything that took the name in between, a link
   // included.
   const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

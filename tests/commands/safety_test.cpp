@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "cpm/image.h"
+#include "platform/platform.h"
 #include "support/harness.h"
 
 namespace xev::test {
@@ -124,6 +125,10 @@ TEST_F(Safety, HostNamesThatAreMasksOrLinks) {
   EXPECT_EQ(xev(folder, {"s.t", "-x", "B.TXT"}).status, 0);
   EXPECT_EQ(folder.read("kept"), "kept");
   EXPECT_FALSE(std::filesystem::is_symlink(folder.path("B.TXT")));
+  // A link planted after the old file is removed is not written through.
+  std::filesystem::create_symlink(folder.path("kept"), folder.path("planted"));
+  EXPECT_EQ(platform::create_exclusive(folder.path("planted")), nullptr);
+  EXPECT_EQ(folder.read("kept"), "kept");
   // Names from the image reach the console without control codes.
   put(entry(0, "\x1B[2J", "", 0, 0, 0));
   run = xev(folder, {"s.t", "-iide", "-c1", "-c"});
