@@ -21,7 +21,7 @@ case ${BASH_SOURCE[0]-} in
 esac
 
 # Options in the order of the usage text.
-_xev_options='-c -f -q -a -afn -ow -e -x -sa -su -h -t -w -i -s -iide -iti -tns -lbl -u -cp -c1 -cu'
+_xev_options='-c -f -q -a -afn -ow -e -x -sa -su -h -t -w -i -s -iide -iti -tns -lbl -u -cp -c1 -cu -cd'
 
 # How many of the following words an option takes as its values. -c takes
 # the next word as its mask whatever it is, so it counts as one.

@@ -41,6 +41,7 @@ struct Options {
   bool type_info = false;
   bool one_column = false;
   bool unsorted = false;
+  bool stamps = false;
   bool overwrite = false;
   bool ignore_invalid = false;
   bool tns = false;
@@ -151,6 +152,7 @@ const OptionSpec kOptions[] = {
     {"-cp", V::kOne, F::kNone, nullptr, set_page_size},
     {"-c1", V::kNone, F::kNone, &O::one_column, nullptr},
     {"-cu", V::kNone, F::kNone, &O::unsorted, nullptr},
+    {"-cd", V::kNone, F::kNone, &O::stamps, nullptr},
     {"-a", V::kOne, F::kPathAllowed, &O::add, nullptr},
     {"-afn", V::kOne, F::kNone, nullptr, set_target_name},
     {"-ow", V::kNone, F::kNone, &O::overwrite, nullptr},
@@ -267,6 +269,7 @@ Error check_combinations(const Options& o) {
       {request.page_size != -1 && !o.catalogue, "-cp"},
       {o.one_column && !o.catalogue, "-c1"},
       {o.unsorted && !o.catalogue, "-cu"},
+      {o.stamps && !o.catalogue, "-cd"},
       {o.overwrite && !o.add, "-ow"},
       {!request.target_name.empty() && !o.add, "-afn"},
       {has_user && (system_or_info || is_format(o)), "-u"},
@@ -341,6 +344,7 @@ Error parse_options(int argc, const char* const* argv, CommandLine& out) {
                                           : Format::kNone;
   request.one_column = options.one_column;
   request.unsorted = options.unsorted;
+  request.stamps = options.stamps;
   request.overwrite = options.overwrite;
   request.ignore_invalid = options.ignore_invalid;
   request.tns = options.tns;

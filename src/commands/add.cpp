@@ -1,6 +1,7 @@
 // -a: copy host files into the image as CP/M files.
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <new>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "commands/tns.h"
 #include "cpm/files.h"
 #include "cpm/names.h"
+#include "cpm/stamps.h"
 
 namespace xev {
 namespace {
@@ -20,6 +22,15 @@ namespace {
 constexpr std::int64_t kMaxFileSize = 8388608;  // 8 MiB: 65536 records
 
 enum class Outcome { kAdded, kSkipped, kStop, kAbort };
+
+// The host's local time, for the date stamps of new files.
+DateStamp now() {
+  const std::time_t seconds = std::time(nullptr);
+  const std::tm* local = std::localtime(&seconds);
+  if (local == nullptr) return {};
+  return stamp_of(local->tm_year + 1900, local->tm_mon + 1, local->tm_mday, local->tm_hour,
+                  local->tm_min);
+}
 
 // Erases the files of `name` (in the request's user area, or in every one):
 // the old versions that the new file replaces.
@@ -105,10 +116,12 @@ Outcome add_one(Disk& disk, const Request& request, const std::string& host_name
   }
   std::vector<std::uint8_t> data;
   Error error = read_host_file(file.get(), host_name, size, data);
+  int first = -1;
   if (!error) {
     const int user = request.user == kAllUsers ? 0 : request.user;
-    error = write_file(disk, name, user, data);
+    error = write_file(disk, name, user, data, first);
   }
+  if (!error) stamp_new_file(disk.directory(), first, now());
   if (error) {
     out.fail(error);
     return Outcome::kAbort;

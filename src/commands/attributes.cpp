@@ -17,7 +17,8 @@ void set_bit(std::uint8_t& byte, bool on) {
 
 // The change one command makes to an entry, and the lines it prints.
 struct EntryChange {
-  void (*apply)(const Request& request, std::uint8_t* entry);
+  // Changes every entry of the file whose first entry is `first`.
+  void (*apply)(const Request& request, Directory& directory, int first);
   // A failure that keeps the file as it is, or none.
   Error (*refuse)(const Directory& directory, const Request& request, int first);
   const char* file_line;     // one %s: the file's name
@@ -42,14 +43,24 @@ Error refuse_occupied_area(const Directory& directory, const Request& request, i
   return {};
 }
 
-void apply_attributes(const Request& request, std::uint8_t* entry) {
+void apply_attributes(const Request& request, Directory& directory, int first) {
   const std::string& attributes = request.new_attributes;
-  set_bit(entry[kReadOnlyByte], attributes.size() > 0 && attributes[0] == 'R');
-  set_bit(entry[kSystemByte], attributes.size() > 1 && attributes[1] == 'S');
+  for (const int index : directory.file_entries(first)) {
+    std::uint8_t* entry = directory.entry(index);
+    set_bit(entry[kReadOnlyByte], attributes.size() > 0 && attributes[0] == 'R');
+    set_bit(entry[kSystemByte], attributes.size() > 1 && attributes[1] == 'S');
+  }
 }
 
-void apply_user(const Request& request, std::uint8_t* entry) {
-  entry[kUserByte] = static_cast<std::uint8_t>(request.new_user);
+// A file's password entries move with it.
+void apply_user(const Request& request, Directory& directory, int first) {
+  for (const int index : directory.password_entries(first)) {
+    directory.entry(index)[kUserByte] =
+        static_cast<std::uint8_t>(request.new_user + kPasswordUserOffset);
+  }
+  for (const int index : directory.file_entries(first)) {
+    directory.entry(index)[kUserByte] = static_cast<std::uint8_t>(request.new_user);
+  }
 }
 
 // Changes every entry of each file that matches, from its first entry on,
@@ -65,9 +76,7 @@ void change_matching_files(Disk& disk, const Request& request, const CpmName& ma
       out.fail(error);
       continue;
     }
-    for (const int entry : directory.file_entries(index)) {
-      change.apply(request, directory.entry(entry));
-    }
+    change.apply(request, directory, index);
     ++count;
     std::fprintf(text, change.file_line, printable(report_name(directory.entry(index))).c_str());
   }

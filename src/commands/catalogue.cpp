@@ -11,6 +11,8 @@
 #include "commands/commands.h"
 #include "cpm/format.h"
 #include "cpm/names.h"
+#include "cpm/stamps.h"
+#include "cpm/text.h"
 
 namespace xev {
 namespace {
@@ -27,6 +29,8 @@ struct CatalogueItem {
   int size_k = 0;
   bool read_only = false;
   bool system = false;
+  DateStamp created;  // or accessed, as the label says
+  DateStamp updated;
 };
 
 // Every file that matches, in directory order of first entries.
@@ -46,6 +50,10 @@ std::vector<CatalogueItem> collect_items(const Disk& disk, const CpmName& mask, 
         (item.records + geometry.records_per_au - 1) / geometry.records_per_au * k_per_au;
     item.read_only = (entry[kReadOnlyByte] & 0x80) != 0;
     item.system = (entry[kSystemByte] & 0x80) != 0;
+    if (const std::uint8_t* stamps = directory.stamps(index)) {
+      item.created = read_stamp(stamps);
+      item.updated = read_stamp(stamps + 4);
+    }
     items.push_back(std::move(item));
   }
   return items;
@@ -65,18 +73,32 @@ void print_heading(std::FILE* text, const Disk& disk, const Request& request,
   std::fprintf(text, "Catalogue of '%s', mask: '%s'\n", disk.name().c_str(),
                request.mask.c_str());
   if (request.tns && !label.empty()) std::fprintf(text, "TNS-DOS disk label: %s\n", label.c_str());
+  const Directory& directory = disk.directory();
+  if (const int index = directory.label(); index >= 0) {
+    std::fprintf(text, "CP/M 3 disk label: %s\n", printable(entry_name(directory.entry(index))).c_str());
+  }
   std::fprintf(text, "\n%s", kHeading);
   if (two_columns) std::fprintf(text, "\t%s", kHeading);
+  if (request.stamps) {
+    const bool access = (directory.label_flags() & kLabelAccessStamps) != 0;
+    std::fprintf(text, "  %-16s  Updated", access ? "Accessed" : "Created");
+  }
   std::fprintf(text, "\n%s", kRule);
   if (two_columns) std::fprintf(text, "\t%s", kRule);
+  if (request.stamps) std::fprintf(text, "  ----------------  ----------------");
   std::fprintf(text, "\n");
 }
 
-void print_item(std::FILE* text, const CatalogueItem& item) {
+void print_item(std::FILE* text, const CatalogueItem& item, bool stamps) {
   std::string name = printable(item.name);
   if (name.size() < kNameColumn) name.resize(kNameColumn, ' ');
   std::fprintf(text, "%2d %s  %4d %4dK  %c%c", item.user, name.c_str(), item.records,
                item.size_k, item.read_only ? 'R' : '-', item.system ? 'S' : '-');
+  if (!stamps) return;
+  std::string columns = "  " + format_stamp(item.created);
+  columns.resize(18, ' ');
+  columns += "  " + format_stamp(item.updated);
+  std::fputs(trim_right(columns).c_str(), text);
 }
 
 }  // namespace
@@ -93,14 +115,14 @@ void run_catalogue(Disk& disk, const Request& request, Output& out) {
 
   std::vector<CatalogueItem> items = collect_items(disk, *mask, request.user);
   sort_items(items, request.unsorted);
-  const bool two_columns = !request.one_column;
+  const bool two_columns = !request.one_column && !request.stamps;
   std::FILE* text = out.text();
 
   print_heading(text, disk, request, label, two_columns);
   // A corrupt directory may name more than fits an int of KiB.
   long long total_k = 0;
   for (std::size_t j = 0; j < items.size(); ++j) {
-    print_item(text, items[j]);
+    print_item(text, items[j], request.stamps);
     total_k += items[j].size_k;
     std::fprintf(text, "%s", two_columns && j % 2 == 0 ? "\t" : "\n");
     if (request.page_size > 0 && (j + 1) % static_cast<std::size_t>(request.page_size) == 0) {

@@ -46,6 +46,7 @@ struct Request {
   int page_size = -1;          // -cp: files per page (even), -1: no pages
   bool one_column = false;     // -c1
   bool unsorted = false;       // -cu
+  bool stamps = false;         // -cd: the CP/M 3 date stamps, one file a line
   bool overwrite = false;      // -ow
   bool ignore_invalid = false;  // -iide
   bool tns = false;             // -tns

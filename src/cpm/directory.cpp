@@ -11,6 +11,50 @@ Directory::Directory(const Geometry& geometry, bool tns)
       pointers_per_entry_(geometry.pointers_per_entry),
       tns_(tns) {}
 
+bool Directory::is_file(int index) const {
+  const int user = entry(index)[kUserByte];
+  if (user == kFreeMark || user == kLabelMark || user == kStampsMark) return false;
+  const bool password = user >= kPasswordUserOffset && user <= kMaxUser &&
+                        (label_flags() & kLabelPasswords) != 0;
+  return !password;
+}
+
+int Directory::label() const {
+  for (int i = 0; i < size(); ++i) {
+    if (entry(i)[kUserByte] == kLabelMark) return i;
+  }
+  return -1;
+}
+
+void Directory::note_label() {
+  const int index = label();
+  label_flags_ = index < 0 ? 0 : entry(index)[kExByte];
+}
+
+std::vector<int> Directory::password_entries(int first) const {
+  std::vector<int> entries;
+  const int user = entry(first)[kUserByte] + kPasswordUserOffset;
+  if ((label_flags() & kLabelPasswords) == 0 || user > kMaxUser) return entries;
+  for (int i = 0; i < size(); ++i) {
+    bool same = entry(i)[kUserByte] == user;
+    for (int c = 1; c <= kNameWidth + kTypeWidth && same; ++c) {
+      same = (entry(i)[c] & 0x7F) == (entry(first)[c] & 0x7F);
+    }
+    if (same) entries.push_back(i);
+  }
+  return entries;
+}
+
+const std::uint8_t* Directory::stamps(int index) const {
+  const int holder = index | 3;
+  if (holder == index || holder >= size() || entry(holder)[kUserByte] != kStampsMark) return nullptr;
+  return entry(holder) + 1 + kStampSlotSize * (index & 3);
+}
+
+std::uint8_t* Directory::stamps(int index) {
+  return const_cast<std::uint8_t*>(static_cast<const Directory&>(*this).stamps(index));
+}
+
 bool Directory::is_free(int index) const {
   const std::uint8_t* e = entry(index);
   if (e[kUserByte] != kFreeMark) return false;
@@ -61,8 +105,7 @@ int Directory::find_key(const ExtentKey& key, int from) const {
 
 bool Directory::is_first_entry(int index) const {
   const std::uint8_t* e = entry(index);
-  return e[kUserByte] != kFreeMark && e[kExByte] < extents_per_entry_ &&
-         (e[kS2Byte] & 0x7F) == 0;
+  return is_file(index) && e[kExByte] < extents_per_entry_ && (e[kS2Byte] & 0x7F) == 0;
 }
 
 int Directory::find_file(const CpmName& mask, int user, int from) const {

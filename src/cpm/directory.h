@@ -31,6 +31,18 @@ constexpr int kS2Byte = 14;
 constexpr int kRcByte = 15;
 constexpr int kPointerByte = 16;
 
+// CP/M 3 keeps its directory label and its date stamps in entries of their
+// own; the label's byte 12 says which stamps the disk keeps and whether files
+// have passwords, which live in entries of user area 16 to 31.
+constexpr std::uint8_t kLabelMark = 0x20;
+constexpr std::uint8_t kStampsMark = 0x21;
+constexpr std::uint8_t kLabelPasswords = 0x80;
+constexpr std::uint8_t kLabelAccessStamps = 0x40;
+constexpr std::uint8_t kLabelUpdateStamps = 0x20;
+constexpr std::uint8_t kLabelCreateStamps = 0x10;
+constexpr int kPasswordUserOffset = 16;
+constexpr int kStampSlotSize = 10;  // create/access stamp, update stamp, mode, reserved
+
 // TNS-DOS keeps a disk label and a copy of the allocation map in entries that
 // CP/M takes for free ones, marked in byte 15.
 constexpr std::uint8_t kTnsLabelMark = 0xFF;
@@ -54,6 +66,9 @@ class Directory {
   int pointers_per_entry() const { return pointers_per_entry_; }
 
   bool in_use(int index) const { return entry(index)[kUserByte] != kFreeMark; }
+  // An entry in use that belongs to a file: not a CP/M 3 label, stamp or
+  // password entry.
+  bool is_file(int index) const;
   bool is_free(int index) const;
   int count_free() const;
   int first_free() const;  // -1 when there is none
@@ -81,6 +96,21 @@ class Directory {
 
   int extents_per_entry() const { return extents_per_entry_; }
 
+  // The CP/M 3 label entry, or -1; and its byte 12 (0 without a label), as
+  // note_label() found it.
+  int label() const;
+  std::uint8_t label_flags() const { return label_flags_; }
+  // Takes note of the label after the entries have been read.
+  void note_label();
+
+  // The password entries of the file whose first entry is `first`.
+  std::vector<int> password_entries(int first) const;
+
+  // The 10 stamp bytes of entry `index`, in the date-stamp entry of its
+  // group of four; null on a disk without one there.
+  std::uint8_t* stamps(int index);
+  const std::uint8_t* stamps(int index) const;
+
  private:
   bool is_first_entry(int index) const;
 
@@ -88,6 +118,7 @@ class Directory {
   int extents_per_entry_ = 1;
   int pointers_per_entry_ = 16;
   bool tns_ = false;
+  std::uint8_t label_flags_ = 0;
 };
 
 }  // namespace xev

@@ -55,12 +55,13 @@ Error Disk::transfer_directory(bool writing) {
 Error Disk::load(const DirectoryPolicy& policy, std::vector<Error>& invalid) {
   directory_ = Directory(geometry_, policy.tns);
   if (Error error = transfer_directory(false)) return error;
+  directory_.note_label();
   map_.clear();
   for (int au = 0; au < geometry_.directory_units(); ++au) map_.set(au, true);
 
   char detail[64];
   for (int i = 0; i < directory_.size(); ++i) {
-    if (!directory_.in_use(i)) continue;
+    if (!directory_.is_file(i)) continue;
     const std::uint8_t* entry = directory_.entry(i);
     const std::string name = entry_name(entry);
     auto report = [&](const char* reason) {
@@ -92,7 +93,7 @@ void Disk::rebuild_map() {
   map_.clear();
   for (int au = 0; au < geometry_.directory_units(); ++au) map_.set(au, true);
   for (int i = 0; i < directory_.size(); ++i) {
-    if (!directory_.in_use(i)) continue;
+    if (!directory_.is_file(i)) continue;
     for (int slot = 0; slot < directory_.pointers_per_entry(); ++slot) {
       if (const int au = directory_.pointer(i, slot); au != 0) map_.set(au, true);
     }

@@ -63,7 +63,8 @@ bool entries_hold_their_extents(const Geometry& geometry) {
          std::int64_t{geometry.pointers_per_entry} * geometry.au_size;
 }
 
-Error write_file(Disk& disk, const CpmName& name, int user, const std::vector<std::uint8_t>& data) {
+Error write_file(Disk& disk, const CpmName& name, int user, const std::vector<std::uint8_t>& data,
+                 int& first) {
   const Geometry& geometry = disk.geometry();
   Directory& directory = disk.directory();
   const int per_entry = units_per_entry(geometry);
@@ -79,6 +80,7 @@ Error write_file(Disk& disk, const CpmName& name, int user, const std::vector<st
       if (units > 0) close_entry(geometry, directory.entry(index), units, 0x80);
       index = directory.first_free();
       if (index < 0) return {ERR_FATAL};
+      if (units == 0) first = index;
       std::uint8_t* entry = directory.entry(index);
       std::memset(entry, 0, kEntrySize);
       entry[kUserByte] = static_cast<std::uint8_t>(user);
@@ -107,6 +109,9 @@ Error write_file(Disk& disk, const CpmName& name, int user, const std::vector<st
 
 void erase_file(Disk& disk, int first) {
   Directory& directory = disk.directory();
+  for (const int index : directory.password_entries(first)) {
+    directory.entry(index)[kUserByte] = kFreeMark;
+  }
   for (const int index : directory.file_entries(first)) {
     directory.entry(index)[kUserByte] = kFreeMark;
     for (int slot = 0; slot < directory.pointers_per_entry(); ++slot) {

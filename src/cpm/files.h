@@ -35,12 +35,15 @@ bool entries_hold_their_extents(const Geometry& geometry);
 
 // Adds `data` as file `name` of user area `user`: entries and units taken
 // lowest first, every unit written whole, the space behind the data filled
-// with 0xE5. The caller has made sure room_for() is free. On failure the
-// units written so far stay marked; the caller does not save then.
-Error write_file(Disk& disk, const CpmName& name, int user, const std::vector<std::uint8_t>& data);
+// with 0xE5; `first` receives the index of its first entry. The caller has
+// made sure room_for() is free. On failure the units written so far stay
+// marked; the caller does not save then.
+Error write_file(Disk& disk, const CpmName& name, int user, const std::vector<std::uint8_t>& data,
+                 int& first);
 
-// Frees the entries of the file whose first entry is `first` and the units
-// they name. Units still named elsewhere are marked again by rebuild_map().
+// Frees the entries of the file whose first entry is `first` (its password
+// entries too) and the units they name. Units still named elsewhere are
+// marked again by rebuild_map(); the date stamps stay as they are.
 void erase_file(Disk& disk, int first);
 
 }  // namespace xev

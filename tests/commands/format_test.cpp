@@ -145,7 +145,7 @@ TEST(Directory, InvalidEntriesStopTheRunUnlessIgnored) {
   const struct {
     std::string image, entries, errors;
   } rows[] = {
-      {"a.t", entry(0x20, "SYS1", "", 0, 0, 0), "`SYS1` (invalid user number: 32)"},
+      {"a.t", entry(0x22, "SYS1", "", 0, 0, 0), "`SYS1` (invalid user number: 34)"},
       {"a.t", entry(0xF0, "X", "", 0, 0, 0, {3}), "`X` (invalid user number: -16)"},
       {"a.t", entry(1, "A?", "", 0, 0, 0), "`A?` (bad file name)"},
       {"a.t", entry(1, "A\x01", "", 0, 0, 0), "`A?` (bad file name)"},

@@ -27,7 +27,7 @@ class Safety : public ::testing::Test {
 };
 
 TEST_F(Safety, FailedCommandsEndWithTheirNumber) {
-  put(entry(0, "A", "TXT", 0, 0, 1, {1}) + entry(0x20, "LABEL", "", 0, 0, 0));
+  put(entry(0, "A", "TXT", 0, 0, 1, {1}) + entry(0x22, "BAD", "", 0, 0, 0));
   const std::pair<std::vector<std::string>, int> rows[] = {
       {{"-iide", "-t", "NONE"}, 13}, {{"-iide", "-h", "*.TXT"}, 27}, {{"-iide", "-e", "NONE"}, 0},
       {{"-iide", "-sa", "NONE", "RS"}, 0}, {{"-iide", "-c", "A.TXT"}, 0}, {{"-c"}, 15},

@@ -51,7 +51,7 @@ completion() {
         xev a.dsk -u "${name% *}" -a host.txt -afn "${name#* }" >/dev/null
     done
     check 'images by type' 'B.DSK a.dsk bin sub' "$(complete_line xev '')"
-    check 'options after values' '-c -c1 -cp -cu' "$(complete_line xev a.dsk -u 3 -sa X RS -c)"
+    check 'options after values' '-c -c1 -cd -cp -cu' "$(complete_line xev a.dsk -u 3 -sa X RS -c)"
     check 'names from the catalogue' 'PIP.COM STAT.COM \$\$\$.SUB' "$(complete_line xev a.dsk -e '')"
     check 'names of user 3' 'PIP.COM' "$(complete_line xev a.dsk -u 3 -e '')"
 }
