@@ -72,6 +72,11 @@ FilePtr create_file(const std::string& path);
 // name is taken by anything at all, a link included.
 FilePtr create_exclusive(const std::string& path);
 
+// The folder that holds this user's own program settings, with its trailing
+// separator, or empty when the system names none: $XDG_CONFIG_HOME (when
+// absolute), else ~/.config, on POSIX; %APPDATA% on Windows.
+std::string user_config_dir();
+
 // Puts standard input, output and error into binary mode, so that no byte
 // read or written is translated: the texts end their lines with "\n" alone
 // on every host. Called once, first thing in the run; nothing to do on POSIX.

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/platform.h"
@@ -71,5 +72,14 @@ bool try_lock(std::FILE* file, bool exclusive) {
 }
 
 bool truncate(std::FILE* file) { return ftruncate(fileno(file), 0) == 0; }
+
+std::string user_config_dir() {
+  // A relative XDG_CONFIG_HOME is to be ignored, as the XDG rules say.
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && config[0] == '/') return std::string(config) + "/";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config/";
+  return {};
+}
 
 }  // namespace xev::platform

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/platform.h"
@@ -70,5 +71,11 @@ bool try_lock(std::FILE* file, bool exclusive) {
 }
 
 bool truncate(std::FILE* file) { return _chsize_s(_fileno(file), 0) == 0; }
+
+std::string user_config_dir() {
+  const char* roaming = std::getenv("APPDATA");
+  if (roaming == nullptr || roaming[0] == '\0') return {};
+  return std::string(roaming) + "\\";
+}
 
 }  // namespace xev::platform
