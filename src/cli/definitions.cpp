@@ -11,7 +11,9 @@ constexpr std::size_t kMaxPath = 259;
 
 Error load_image_type(const CommandLine& line, ImageType& type) {
   const Request& request = line.request;
-  if (request.image_type.empty()) return {ERR_NO_EXTENSION, request.image_name};
+  // -it names the type; else the image's extension does.
+  const std::string& wanted = request.type_name.empty() ? request.image_type : request.type_name;
+  if (wanted.empty()) return {ERR_NO_EXTENSION, request.image_name};
 
   const std::string path = line.exe_dir + line.exe_name + ".ini";
   platform::FilePtr file;
@@ -19,7 +21,7 @@ Error load_image_type(const CommandLine& line, ImageType& type) {
   if (!file) return {ERR_NO_CONFIG, line.exe_name};
   const std::vector<std::string> lines = read_definition_lines(file.get());
   file.reset();
-  return find_image_type(lines, request.image_type, type);
+  return find_image_type(lines, wanted, type);
 }
 
 }  // namespace xev

@@ -119,6 +119,13 @@ Error set_target_name(Request& request, const char* option, const char* value) {
   return {};
 }
 
+// -it: a section name; an empty one could only name a nameless section.
+Error set_type_name(Request& request, const char* option, const char* value) {
+  if (value[0] == '\0' || !fits(value, kTextCapacity)) return {ERR_BAD_VALUE, option, value};
+  request.type_name = value;
+  return {};
+}
+
 // Exactly one of "--", "R-", "-S" and "RS".
 Error set_new_attributes(Request& request, const char* option, const char* value) {
   const bool valid = std::strlen(value) == 2 && (value[0] == 'R' || value[0] == '-') &&
@@ -169,6 +176,7 @@ const OptionSpec kOptions[] = {
     {"-iide", V::kNone, F::kNone, &O::ignore_invalid, nullptr},
     {"-tns", V::kNone, F::kNone, &O::tns, nullptr},
     {"-lbl", V::kOne, F::kNone, nullptr, set_label},
+    {"-it", V::kOne, F::kNone, nullptr, set_type_name},
 };
 
 const OptionSpec* find_option(const char* text) {

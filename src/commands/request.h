@@ -32,6 +32,7 @@ struct Request {
   std::string image_dir;  // with its trailing separator, or empty
   std::string image_name;
   std::string image_type;  // the image name's extension
+  std::string type_name;   // -it: the image type named instead, or empty
 
   // The command's file argument: a host folder (with its trailing separator)
   // and a CP/M name or mask, a host file name or mask, or a second image.

@@ -100,10 +100,12 @@ void run_write_system(Disk& disk, const Request& request, Output& out) {
 void run_copy_system(Disk& disk, const Request& request, Output& out) {
   if (!has_system_area(disk, out)) return;
   const std::string& name = request.mask;
-  // The type is the name's extension, compared exactly.
+  // The type is the name's extension, compared exactly; a type named with
+  // -it is the type of both images.
   const std::size_t point = name.rfind('.');
-  if (point == std::string::npos || name.compare(point + 1, std::string::npos,
-                                                 request.image_type) != 0) {
+  if (request.type_name.empty() &&
+      (point == std::string::npos ||
+       name.compare(point + 1, std::string::npos, request.image_type) != 0)) {
     out.fail({ERR_TYPE_MISMATCH, name, disk.name()});
     return;
   }

@@ -1,0 +1,58 @@
+// Where an image type comes from: -it, the three definition files in their
+// order, and the type found from an existing image itself.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+
+#include "support/harness.h"
+
+namespace xev::test {
+namespace {
+
+// Sets an environment variable (or removes it) for one scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+  }
+  ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(Definitions, TypeByNameWithAndWithoutExtension) {
+  Folder folder;
+  ScopedEnv config("XDG_CONFIG_HOME", folder.path("none"));
+  folder.write("xev.ini", kEightInch + section("hd", 8, 2, 1, 63, 63));
+  folder.write("s.bin", "SYSTEM");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out_start;
+    std::string err;
+  } cases[] = {
+      {{"disk", "-it", "DSK", "-f"}, 0, "Image 'disk' was created.\n", ""},
+      {{"disk", "-it", "dsk", "-w", "s.bin"}, 0, "\nDone. System written.\n", ""},
+      {{"copy.dsk", "-f"}, 0, "Image 'copy.dsk' was created.\n", ""},
+      {{"copy.dsk", "-i", "disk"}, 0, "", "Image `disk` is of different type as main image `copy.dsk` !!!\n"},
+      {{"copy.dsk", "-it", "dsk", "-i", "disk"}, 0, "\nDone. System copied.\n", ""},
+      {{"x.dsk", "-it", "hd", "-iti"}, 0, "Definition parameters for `hd`\n  SPT=8\n", ""},
+      {{"x.dsk", "-it", "nosuch", "-c"}, 18, "\n", "Definition for Image type `nosuch` missing !!!\n"},
+      {{"x.dsk", "-it"}, 96, "\n", "Missing option value(s) `-it`! !!!\n"},
+      {{"x.dsk", "-it", "", "-c"}, 97, "\n", "Bad value `` for option `-it` !!!\n"},
+  };
+  for (const Case& c : cases) {
+    const Result r = xev(folder, c.args);
+    EXPECT_EQ(r.status, c.status) << c.args[0] << " " << c.args.back();
+    EXPECT_EQ(r.out.substr(0, c.out_start.size()), c.out_start) << c.args.back();
+    EXPECT_EQ(r.err, c.err) << c.args.back();
+  }
+  EXPECT_EQ(folder.read("copy.dsk").substr(0, 6), "SYSTEM");
+}
+
+}  // namespace
+}  // namespace xev::test
