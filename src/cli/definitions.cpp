@@ -1,5 +1,7 @@
 #include "cli/definitions.h"
 
+#include <cstdio>
+
 #include "platform/platform.h"
 
 namespace xev {
@@ -7,21 +9,40 @@ namespace {
 
 constexpr std::size_t kMaxPath = 259;
 
+bool read_file(const std::string& path, std::vector<DefinitionFile>& files) {
+  if (path.size() > kMaxPath || platform::is_directory(path)) return false;
+  platform::FilePtr file(std::fopen(path.c_str(), "r"));
+  if (!file) return false;
+  files.push_back({path, read_definition_lines(file.get())});
+  return true;
+}
+
 }  // namespace
+
+std::vector<DefinitionFile> read_definition_files(const CommandLine& line) {
+  std::vector<DefinitionFile> files;
+  // The user's file keeps the product's name whatever the program is called.
+  const std::string settings = platform::user_config_dir();
+  if (!settings.empty()) read_file(settings + "xev" + settings.back() + "xev.ini", files);
+  read_file(line.exe_dir + line.exe_name + ".ini", files);
+  read_file(line.exe_dir + line.exe_name + "-formats.ini", files);
+  return files;
+}
 
 Error load_image_type(const CommandLine& line, ImageType& type) {
   const Request& request = line.request;
   // -it names the type; else the image's extension does.
   const std::string& wanted = request.type_name.empty() ? request.image_type : request.type_name;
   if (wanted.empty()) return {ERR_NO_EXTENSION, request.image_name};
-
-  const std::string path = line.exe_dir + line.exe_name + ".ini";
-  platform::FilePtr file;
-  if (path.size() <= kMaxPath) file.reset(std::fopen(path.c_str(), "r"));
-  if (!file) return {ERR_NO_CONFIG, line.exe_name};
-  const std::vector<std::string> lines = read_definition_lines(file.get());
-  file.reset();
-  return find_image_type(lines, wanted, type);
+  const std::vector<DefinitionFile> files = read_definition_files(line);
+  if (files.empty()) return {ERR_NO_CONFIG, line.exe_name};
+  for (const DefinitionFile& file : files) {
+    const Error error = find_image_type(file.lines, wanted, type);
+    if (error.code == ERR_NO_DEFINITION) continue;
+    type.source = file.path;
+    return error;
+  }
+  return {ERR_NO_DEFINITION, wanted};
 }
 
 }  // namespace xev

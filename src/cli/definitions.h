@@ -1,12 +1,27 @@
-// Finding the definition of the image's type: the definition file is named
-// after the program and lies beside it.
+// Finding the definition of the image's type. Three definition files are
+// looked in, in this order, and the first section of the wanted name wins:
+// the user's own (xev/xev.ini in the user's settings folder), the one named
+// after the program beside it, and the named formats shipped beside that
+// (<program>-formats.ini).
 #pragma once
+
+#include <string>
+#include <vector>
 
 #include "cli/options.h"
 #include "cpm/definition.h"
 
 namespace xev {
 
+struct DefinitionFile {
+  std::string path;
+  std::vector<std::string> lines;
+};
+
+// The definition files that exist, in lookup order.
+std::vector<DefinitionFile> read_definition_files(const CommandLine& line);
+
+// The type named by -it, else by the image's extension.
 Error load_image_type(const CommandLine& line, ImageType& type);
 
 }  // namespace xev

@@ -53,6 +53,7 @@ void run_type_info(const ImageType& type, Output& out) {
   std::fprintf(text, "  System Size: %d Bytes\n", g.system_size);
   std::fprintf(text, "  Track Size: %d Bytes\n", g.track_size);
   std::fprintf(text, "  Total Disk Size: %d Bytes (%g kB)\n", g.image_size, g.image_size / 1024.0);
+  if (!type.source.empty()) std::fprintf(text, "  Definition File: %s\n", type.source.c_str());
 }
 
 }  // namespace xev

@@ -27,7 +27,8 @@ struct DefinitionValues {
 };
 
 struct ImageType {
-  std::string name;  // as asked for
+  std::string name;    // as asked for
+  std::string source;  // the definition file it was read from
   Geometry geometry;
   DefinitionValues as_read;
 };

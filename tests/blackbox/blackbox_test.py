@@ -9,7 +9,7 @@ With a RUNNER (wine), XEV is a Windows xev.exe: the cases that need a POSIX
 terminal, argv[0] of our choosing or devices are skipped there, and a run of
 every command must give the same bytes as the native NATIVE_XEV.
 """
-import os, select, shutil, signal, subprocess, sys, tempfile, termios, time
+import os, re, select, shutil, signal, subprocess, sys, tempfile, termios, time
 
 XEV = os.path.abspath(sys.argv[1])
 NATIVE_XEV, RUNNER = (os.path.abspath(sys.argv[3]), sys.argv[4:]) if sys.argv[2:3] == ["--same-as"] else (None, [])
@@ -171,7 +171,9 @@ def same_as_native():
         for name, data in files.items():
             with open(os.path.join(cwd, name), "wb") as file:
                 file.write(data)
-        outputs = [run(cwd, program, *args) for args in commands]
+        # -iti names its definition file, in a folder of its own each time.
+        outputs = [tuple(re.sub(rb"(Definition File: ).*[/\\]", rb"\1", o) if isinstance(o, bytes) else o
+                         for o in run(cwd, program, *args)) for args in commands]
         names = sorted(os.path.relpath(os.path.join(d, f), cwd) for d, _, fs in os.walk(cwd) for f in fs
                        if not f.startswith("xev"))
         results.append((outputs, {n: open(os.path.join(cwd, n), "rb").read() for n in names}))

@@ -24,6 +24,10 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
+std::string last_line(const std::string& text) {
+  return text.substr(text.rfind('\n', text.size() - 2) + 1);
+}
+
 TEST(Definitions, TypeByNameWithAndWithoutExtension) {
   Folder folder;
   ScopedEnv config("XDG_CONFIG_HOME", folder.path("none"));
@@ -52,6 +56,45 @@ TEST(Definitions, TypeByNameWithAndWithoutExtension) {
     EXPECT_EQ(r.err, c.err) << c.args.back();
   }
   EXPECT_EQ(folder.read("copy.dsk").substr(0, 6), "SYSTEM");
+}
+
+TEST(Definitions, UserFileThenBesideThenShipped) {
+  Folder folder;
+  const std::string user_dir = folder.path("cfg/xev");
+  const std::string home_dir = folder.path("home/.config/xev");
+  std::system(("mkdir -p " + user_dir + " " + home_dir).c_str());
+  folder.write("cfg/xev/xev.ini", section("a", 8, 1, 0, 100, 31));
+  folder.write("home/.config/xev/xev.ini", section("a", 8, 1, 0, 101, 31));
+  folder.write("xev.ini", section("a", 8, 1, 0, 200, 31) + section("b", 8, 1, 0, 201, 31));
+  folder.write("xev-formats.ini", section("A", 8, 1, 0, 300, 31) + section("b", 8, 1, 0, 301, 31) +
+                                      section("c", 8, 1, 0, 302, 31));
+  struct Case {
+    std::optional<std::string> xdg;
+    std::string type;
+    std::string dsm;
+    std::string file;
+  } cases[] = {
+      {folder.path("cfg"), "a", "100", folder.path("cfg/xev/xev.ini")},
+      {std::nullopt, "a", "101", folder.path("home/.config/xev/xev.ini")},
+      {"relative", "a", "101", folder.path("home/.config/xev/xev.ini")},
+      {folder.path("none"), "a", "200", folder.path("xev.ini")},
+      {folder.path("cfg"), "b", "201", folder.path("xev.ini")},
+      {folder.path("cfg"), "c", "302", folder.path("xev-formats.ini")},
+  };
+  ScopedEnv home("HOME", folder.path("home"));
+  for (const Case& c : cases) {
+    ScopedEnv config("XDG_CONFIG_HOME", c.xdg);
+    const Result r = xev(folder, {"x." + c.type, "-iti"});
+    EXPECT_NE(r.out.find("  DSM=" + c.dsm + "\n"), std::string::npos) << c.dsm;
+    EXPECT_EQ(last_line(r.out), "  Definition File: " + c.file + "\n");
+  }
+  // Any one definition file is enough; without all three the run stops.
+  ScopedEnv config("XDG_CONFIG_HOME", folder.path("cfg"));
+  std::remove(folder.path("xev.ini").c_str());
+  std::remove(folder.path("xev-formats.ini").c_str());
+  EXPECT_EQ(xev(folder, {"x.a", "-iti"}).status, 0);
+  std::remove(folder.path("cfg/xev/xev.ini").c_str());
+  EXPECT_EQ(xev(folder, {"x.a", "-iti"}).err, "Config file `xev.ini` missing !!!\n");
 }
 
 }  // namespace

@@ -114,7 +114,8 @@ TEST(Definition, ReportShowsTheValuesAsRead) {
             "Other info:\n  Sectors Per Track: 26\n  Allocation Unit Size: 1024 Bytes\n"
             "  Extents Per Dir Entry: 1\n  Allocation Units: 243\n  Directory Entries: 64\n"
             "  System Size: 5120 Bytes\n  Track Size: 3328 Bytes\n"
-            "  Total Disk Size: 254720 Bytes (248.75 kB)\n");
+            "  Total Disk Size: 254720 Bytes (248.75 kB)\n"
+            "  Definition File: " + folder.path("xev.ini") + "\n");
   EXPECT_EQ(run.status, 0);
   EXPECT_FALSE(folder.exists("any.dsk"));
   run = xev(folder, {"x.WIDE", "-iti"});
