@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""Round trips between xev and Debian's cpmtools on every disk format both describe.
+"""Round trips between xev and Debian's cpmtools on every named disk format xev ships.
 
-Every cpmtools diskdef whose geometry an xev.ini section expresses exactly is
-converted into one; the sections go into a temporary xev.ini beside a copy of
-the xev under test. Then, for each format, seeded random files in several
-user areas make two round trips:
+Each section of xev-formats.ini (made by diskdefs_to_ini.py from cpmtools'
+diskdefs) names a cpmtools diskdef. The shipped file is put beside a copy of
+the xev under test, and for each format, named with -it, seeded random files
+in several user areas make two round trips:
 
   xev -> cpmtools   xev -a creates and fills the image; cpmls lists it,
                     cpmcp copies every file back out, fsck.cpm -n finds it clean.
@@ -12,167 +12,116 @@ user areas make two round trips:
                     back out.
 
 A file comes back byte for byte, followed by the rest of its last 128-byte
-record (xev fills that with 0xE5). A reader that knows only the diskdef and
+record (xev fills that with 0xE5). A reader that knows only the section and
 the CP/M directory rules checks each image as well, and so tells which side
 is wrong when the tools disagree. Formats on which cpmtools fails by itself
 (it crashes, refuses, or misreads an image laid out as its diskdef says) are
-skipped and listed, as are diskdefs that xev.ini cannot express.
+skipped and listed. cpmtools runs on a copy of its diskdefs whose header lines
+hold nothing but the name, so that it finds every diskdef by its name.
 
-Usage: interop-matrix.py [--xev PATH] [--sample N] [--seed S] [--files K]
-                         [--format NAME ...] [--diskdefs PATH]
+Exits 0 when every format run passed or was skipped by cpmtools, 1 on a
+failure, 77 when cpmtools is not installed.
+
+Usage: interop-matrix.py [--xev PATH] [--formats INI] [--sample N] [--seed S]
+                         [--files K] [--format NAME ...] [--diskdefs PATH]
 """
 
 import argparse
-import math
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from diskdefs_to_ini import offset_bytes, read_diskdefs  # noqa: E402  (one diskdefs reader)
+
 RECORD = 128
 EXTENT = 16384
-MAX_IMAGE = 0x40000000
-KNOWN_OS = {"2.2", "3", "p2dos", "zsys"}
-# Keys that only matter to cpmtools' floppy drivers, not to a raw image file.
-DRIVER_KEYS = {"libdsk:format", "datarate", "fm"}
 NAME_CHARS = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789$#-_@!&"
 TIMEOUT = 300
+SKIPPED = 77
+IMAGE = "disk.img"  # xev's: no extension names the type, -it does
+CPM_IMAGE = "cpm.img"  # the same disk for cpmtools: without the offset
 
 
 class Skip(Exception):
     """A format this matrix does not run, with the reason."""
 
 
-# ---- diskdefs -----------------------------------------------------------------
+# ---- the shipped sections -------------------------------------------------------
 
-def read_diskdefs(path):
-    """The diskdefs in file order, each a dict of its keys (lower case) and
-    values; a name given twice keeps its first definition, as cpmtools does."""
-    defs, current = {}, None
+def read_sections(path):
+    """{name: {KEY: value}} of a definition file, in file order."""
+    sections, current = {}, None
     with open(path, encoding="latin-1") as text:
         for line in text:
+            line = line.strip()
+            if line.startswith("[") and line.find("]") == len(line) - 1:
+                current = sections.setdefault(line[1:-1], {})
+            elif current is not None and "=" in line and not line.startswith(";"):
+                key, value = line.split("=", 1)
+                current[key.strip()] = value.strip()
+    return sections
+
+
+def geometry_of(section):
+    """What the matrix needs to know of a section's disk."""
+    g = {k: int(section[k]) for k in ("SPT", "BLS", "EXM", "DSM", "DRM", "OFF")}
+    g["xlt"] = (list(range(1, g["SPT"] + 1)) if section["XLT"] == "0"
+                else [int(v) for v in section["XLT"].split(",")])
+    track = g["SPT"] * RECORD
+    g["blocksize"] = g["BLS"] * 1024
+    g["dir_start"] = (int(section["OFFX"]) * RECORD if "OFFX" in section
+                      else g["OFF"] * track)
+    g["size"] = g["dir_start"] + -(-(g["DSM"] + 1) * g["blocksize"] // track) * track
+    g["entries"] = g["DRM"] + 1
+    g["entry_bytes"] = (g["EXM"] + 1) * EXTENT
+    g["pointers"] = 16 if g["DSM"] < 256 else 8
+    g["XLT"] = section["XLT"]
+    return g
+
+
+def write_diskdefs(source, target):
+    """cpmtools' diskdefs as their authors wrote them, repaired where
+    cpmtools would not find one: every header cut to its name (cpmtools
+    takes what follows the name on that line for part of it), every diskdef
+    closed before the next one begins (one has its end line commented out),
+    and no offset lines: this build of cpmtools cannot place a disk at an
+    offset, so the matrix moves the images by the offset itself."""
+    lines, open_def = [], False
+    with open(source, encoding="latin-1") as text:
+        for line in text:
             words = line.split("#", 1)[0].split()
-            if not words:
-                continue
-            key = words[0].lower()
+            key = words[0].lower() if words else ""
             if key == "diskdef" and len(words) > 1:
-                current = {"name": words[1]}
-                defs.setdefault(words[1], current)
-            elif key == "end":
-                current = None
-            elif current is not None:
-                current[key] = " ".join(words[1:])
-    return list(defs.values())
+                if open_def:
+                    lines.append("end")
+                lines.append(f"diskdef {words[1]}")
+                open_def = True
+            elif key == "offset":
+                continue
+            else:
+                open_def = open_def and key != "end"
+                lines.append(line.rstrip("\n"))
+    with open(target, "w", encoding="latin-1") as out:
+        out.write("\n".join(lines) + "\n")
 
 
-def number(diskdef, key, default=None):
-    if key not in diskdef:
-        if default is None:
-            raise Skip(f"no {key}")
-        return default
-    try:
-        return int(diskdef[key])
-    except ValueError:
-        raise Skip(f"{key} `{diskdef[key]}` is not a number") from None
-
-
-def sector_table(diskdef, sectrk):
-    """Physical sector (0-based) of each logical sector of a track."""
-    if "skewtab" in diskdef:
-        try:
-            table = [int(v) for v in diskdef["skewtab"].split(",")]
-        except ValueError:
-            raise Skip("skewtab is not a list of numbers") from None
-        if sorted(table) != list(range(sectrk)):
-            raise Skip("skewtab is not a permutation of the sectors")
-        return table
-    skew = number(diskdef, "skew", 0)
-    # Each logical sector lies `skew` physical sectors after the one before;
-    # a sector already taken moves it on to the next free one.
-    table, taken, position = [], set(), 0
-    for _ in range(sectrk):
-        while position in taken:
-            position = (position + 1) % sectrk
-        table.append(position)
-        taken.add(position)
-        position = (position + skew) % sectrk
-    return table
-
-
-def convert(diskdef):
-    """The xev.ini section for a diskdef, as a dict of key -> value and the
-    derived sizes; raises Skip when xev.ini cannot express the geometry."""
-    for key in ("offset", "sides"):
-        if key in diskdef:
-            raise Skip(f"{key} {diskdef[key]}")
-    unknown = set(diskdef) - {"name", "seclen", "tracks", "sectrk", "blocksize",
-                              "maxdir", "skew", "skewtab", "boottrk", "os",
-                              "dirblks", "logicalextents"} - DRIVER_KEYS
-    if unknown:
-        raise Skip("keys " + ", ".join(sorted(unknown)))
-    os_name = diskdef.get("os", "2.2")
-    if os_name not in KNOWN_OS:
-        raise Skip(f"os {os_name}")
-
-    seclen, tracks, sectrk = (number(diskdef, k) for k in ("seclen", "tracks", "sectrk"))
-    blocksize, maxdir = number(diskdef, "blocksize"), number(diskdef, "maxdir")
-    boottrk = number(diskdef, "boottrk", 0)
-    if seclen <= 0 or seclen % RECORD:
-        raise Skip(f"seclen {seclen} is not whole records")
-    if blocksize not in (1024, 2048, 4096, 8192, 16384):
-        raise Skip(f"blocksize {blocksize}")
-    if maxdir < 1 or maxdir * 32 % blocksize:
-        raise Skip(f"maxdir {maxdir} does not fill whole blocks")
-    if "dirblks" in diskdef and number(diskdef, "dirblks") * blocksize != maxdir * 32:
-        raise Skip(f"dirblks {diskdef['dirblks']} is not the directory's size")
-    if not 0 <= boottrk < tracks or sectrk < 1:
-        raise Skip("no data tracks")
-
-    # xev counts 128-byte records: every sector becomes a run of records.
-    per_sector = seclen // RECORD
-    spt = sectrk * per_sector
-    table = sector_table(diskdef, sectrk)
-    xlt = [table[r // per_sector] * per_sector + r % per_sector + 1 for r in range(spt)]
-    track = spt * RECORD
-    data = (tracks - boottrk) * track
-    dsm = data // blocksize - 1
-    if not 1 <= dsm <= 65535:
-        raise Skip(f"DSM {dsm}")
-    if maxdir > 65536 or maxdir * 32 > (dsm + 1) * blocksize:
-        raise Skip(f"maxdir {maxdir}")
-    # Blocks numbered above 255 take 16-bit pointers, eight to an entry.
-    pointers = 16 if dsm < 256 else 8
-    extents = pointers * blocksize // EXTENT
-    if "logicalextents" in diskdef:
-        wanted = number(diskdef, "logicalextents")
-        if not 1 <= wanted <= extents:
-            raise Skip(f"logicalextents {wanted}")
-        extents = wanted
-    if extents not in (1, 2, 4, 8, 16):
-        raise Skip(f"{extents} logical extents per entry (blocksize {blocksize}, DSM {dsm})")
-
-    size = boottrk * track + math.ceil((dsm + 1) * blocksize / track) * track
-    if size != tracks * track:
-        raise Skip("the image size differs (the last block leaves a whole track)")
-    if size > MAX_IMAGE:
-        raise Skip("image over 1 GiB")
-    identity = xlt == list(range(1, spt + 1))
-    return {
-        "SPT": spt, "XLT": "0" if identity else ",".join(map(str, xlt)),
-        "BLS": blocksize // 1024, "EXM": extents - 1, "DSM": dsm,
-        "DRM": maxdir - 1, "OFF": boottrk,
-        # derived, for the file plan and the cpmtools side
-        "size": size, "blocksize": blocksize, "entries": maxdir,
-        "entry_bytes": extents * EXTENT, "dir_start": boottrk * track,
-        "xlt": xlt, "pointers": pointers, "os": os_name,
-    }
-
-
-def ini_section(geometry):
-    keys = ("SPT", "XLT", "BLS", "EXM", "DSM", "DRM", "OFF")
-    return f"[{geometry['extension']}]\n" + "".join(f"{k}={geometry[k]}\n" for k in keys) + "\n"
+def move(work, source, target, offset):
+    """Hands an image from one tool to the other: the disk at `offset` in
+    xev's image is the whole of cpmtools' image."""
+    if not offset:
+        os.replace(os.path.join(work, source), os.path.join(work, target))
+        return
+    with open(os.path.join(work, source), "rb") as image:
+        data = image.read()
+    data = data[offset:] if source == IMAGE else b"\xe5" * offset + data
+    with open(os.path.join(work, target), "wb") as image:
+        image.write(data)
+    os.remove(os.path.join(work, source))
 
 
 # ---- files --------------------------------------------------------------------
@@ -300,10 +249,10 @@ def cpm(args, cwd, what):
     return out
 
 
-def xev_to_cpmtools(work, xev, extension, diskdef, geometry, files):
+def xev_to_cpmtools(work, xev, diskdef, geometry, files):
     """xev adds the files where the diskdef puts them; cpmls lists them,
     cpmcp reads them back and fsck.cpm finds nothing to mend."""
-    image = f"disk.{extension}"
+    image = IMAGE
     for user in sorted({f[0] for f in files}):
         folder = os.path.join(work, f"in{user}")
         os.mkdir(folder)
@@ -311,7 +260,8 @@ def xev_to_cpmtools(work, xev, extension, diskdef, geometry, files):
         for _, cpm_name, data in mine:
             with open(os.path.join(folder, cpm_name), "wb") as host:
                 host.write(data)
-        code, out, err = run([xev, image, "-a", f"in{user}/*", "-u", str(user)], work)
+        code, out, err = run([xev, image, "-it", diskdef, "-a", f"in{user}/*", "-u", str(user)],
+                             work)
         check(code == 0 and err == "" and f"Done. {len(mine)} file(s) added." in out,
               f"xev -a -u {user}: {err.strip() or out.strip()[-60:]}")
 
@@ -323,6 +273,8 @@ def xev_to_cpmtools(work, xev, extension, diskdef, geometry, files):
               f"xev wrote {user}:{cpm_name} elsewhere than the diskdef puts it")
 
     # From here on the image is as the diskdef describes it.
+    move(work, image, CPM_IMAGE, geometry["offset"])
+    image = CPM_IMAGE
     listing = cpm(["cpmls", "-f", diskdef, image], work, "cpmls")
     seen, user = set(), None
     for line in listing.splitlines():
@@ -346,15 +298,15 @@ def xev_to_cpmtools(work, xev, extension, diskdef, geometry, files):
     check(code == 0 and not remarks, f"fsck.cpm: {'; '.join(remarks)[:100] or code}")
 
 
-def cpmtools_to_xev(work, xev, extension, diskdef, geometry, files):
+def cpmtools_to_xev(work, xev, diskdef, geometry, files):
     """cpmtools writes the files and reads them back (else cpmtools itself
     fails on the format); then xev extracts them."""
-    image = f"disk.{extension}"
+    image, offset = CPM_IMAGE, geometry["offset"]
     path = os.path.join(work, image)
     cpm(["mkfs.cpm", "-f", diskdef, image], work, "mkfs.cpm")
-    if os.path.getsize(path) > geometry["size"]:
+    if os.path.getsize(path) > geometry["size"] - offset:
         raise Skip("cpmtools fails: mkfs.cpm writes a larger image")
-    os.truncate(path, geometry["size"])
+    os.truncate(path, geometry["size"] - offset)
     host = os.path.join(work, "host")
     for user, cpm_name, data in files:
         with open(host, "wb") as out:
@@ -367,6 +319,8 @@ def cpmtools_to_xev(work, xev, extension, diskdef, geometry, files):
         with open(host, "rb") as back:
             if back.read()[:len(data)] != data:
                 raise Skip(f"cpmtools fails: reads {user}:{cpm_name} back wrong")
+    move(work, image, IMAGE, offset)
+    image, path = IMAGE, os.path.join(work, IMAGE)
     # Without skew the diskdef's layout leaves nothing to convert: where the
     # reader disagrees with cpmtools, cpmtools has left its own layout.
     disk = Disk(path, geometry)
@@ -374,8 +328,7 @@ def cpmtools_to_xev(work, xev, extension, diskdef, geometry, files):
         if (disk.read(user, cpm_name) or b"")[:len(data)] != data:
             if geometry["XLT"] == "0":
                 raise Skip(f"cpmtools fails: writes {user}:{cpm_name} off its diskdef's layout")
-            raise Failure(f"cpmtools wrote {user}:{cpm_name} elsewhere than the xev.ini "
-                          "section says")
+            raise Failure(f"cpmtools wrote {user}:{cpm_name} elsewhere than the section says")
 
     # For CP/M 3 formats mkfs.cpm writes a directory label (user byte 0x20)
     # into the first entry, which xev takes for a damaged entry: free it, as
@@ -391,7 +344,8 @@ def cpmtools_to_xev(work, xev, extension, diskdef, geometry, files):
         folder = f"out{user}"
         os.mkdir(os.path.join(work, folder))
         mine = [f for f in files if f[0] == user]
-        code, out, err = run([xev, image, "-x", f"{folder}/*.*", "-u", str(user)], work)
+        code, out, err = run([xev, image, "-it", diskdef, "-x", f"{folder}/*.*", "-u", str(user)],
+                             work)
         check(code == 0 and err == "" and f"Done. {len(mine)} file(s) extracted." in out,
               f"xev -x -u {user}: {err.strip() or out.strip()[-60:]}")
         check(sorted(os.listdir(os.path.join(work, folder))) == sorted(f[1] for f in mine),
@@ -408,8 +362,9 @@ def run_format(root, xev, name, geometry, seed, count):
     work = tempfile.mkdtemp(prefix="format-", dir=root)
     try:
         files = plan_files(random.Random(f"{seed}:{name}"), geometry, count)
-        cpmtools_to_xev(work, xev, geometry["extension"], name, geometry, files)
-        xev_to_cpmtools(work, xev, geometry["extension"], name, geometry, files)
+        os.symlink(os.path.join(root, "diskdefs"), os.path.join(work, "diskdefs"))
+        cpmtools_to_xev(work, xev, name, geometry, files)
+        xev_to_cpmtools(work, xev, name, geometry, files)
         return "pass", f"{len(files)} files, users {sorted({f[0] for f in files})}"
     except Failure as failure:
         return "FAIL", str(failure)
@@ -422,70 +377,65 @@ def run_format(root, xev, name, geometry, seed, count):
 # ---- main ---------------------------------------------------------------------
 
 def main():
+    here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
     parser.add_argument("--xev", default="build/release/xev", help="the xev to test")
+    parser.add_argument("--formats", default=os.path.join(here, "..", "xev-formats.ini"),
+                        help="the named formats to check")
     parser.add_argument("--diskdefs", default="/etc/cpmtools/diskdefs")
     parser.add_argument("--sample", type=int, help="run only N formats, chosen by the seed")
     parser.add_argument("--seed", default="1", help="seed of the sample and the files")
     parser.add_argument("--files", type=int, default=8, help="files per format")
-    parser.add_argument("--format", action="append", help="run only this diskdef")
+    parser.add_argument("--format", action="append", help="run only this format")
     options = parser.parse_args()
 
     for tool in ("mkfs.cpm", "cpmls", "cpmcp", "fsck.cpm"):
-        if shutil.which(tool) is None:
-            sys.exit(f"interop-matrix: {tool} not found (install cpmtools)")
+        if shutil.which(tool) is None or not os.path.exists(options.diskdefs):
+            print(f"interop-matrix: {tool} or {options.diskdefs} not found (install cpmtools)")
+            return SKIPPED
     if not os.access(options.xev, os.X_OK):
         sys.exit(f"interop-matrix: no xev at {options.xev}")
 
-    converted, skipped, extensions = {}, [], set()
-    diskdefs = read_diskdefs(options.diskdefs)
-    for diskdef in diskdefs:
-        try:
-            geometry = convert(diskdef)
-            # The image type is the text after the last '.' of the image
-            # name, found without regard to case.
-            geometry["extension"] = diskdef["name"].replace(".", "_")
-            if geometry["extension"].lower() in extensions:
-                raise Skip("its name collides with another diskdef's in xev.ini")
-            extensions.add(geometry["extension"].lower())
-            converted[diskdef["name"]] = geometry
-        except Skip as skip:
-            skipped.append((diskdef["name"], str(skip)))
-    names = sorted(converted, key=str.lower)
+    sections = read_sections(options.formats)
+    diskdefs = {d["name"]: d for d in read_diskdefs(options.diskdefs)}
+    names = sorted(sections, key=str.lower)
     if options.format:
-        unknown = set(options.format) - {d["name"] for d in diskdefs}
+        unknown = set(options.format) - set(sections)
         if unknown:
-            sys.exit(f"interop-matrix: no diskdef {', '.join(sorted(unknown))}")
-        names = [n for n in options.format if n in converted]
-        skipped = [s for s in skipped if s[0] in options.format]
+            sys.exit(f"interop-matrix: {options.formats} has no {', '.join(sorted(unknown))}")
+        names = options.format
     elif options.sample is not None:
         names = sorted(random.Random(options.seed).sample(names, min(options.sample, len(names))),
                        key=str.lower)
-        skipped = []
 
     with tempfile.TemporaryDirectory(prefix="xev-interop-") as root:
         xev = os.path.join(root, "xev")
         shutil.copy2(options.xev, xev)
-        with open(os.path.join(root, "xev.ini"), "w") as ini:
-            ini.writelines(ini_section(converted[n]) for n in names)
-        results = [(n, *run_format(root, xev, n, converted[n], options.seed, options.files))
-                   for n in names]
+        shutil.copy(options.formats, os.path.join(root, "xev-formats.ini"))
+        write_diskdefs(options.diskdefs, os.path.join(root, "diskdefs"))
+        # Nothing but the shipped file: no user file, no xev.ini.
+        os.environ["XDG_CONFIG_HOME"] = os.path.join(root, "config")
+        results = []
+        for name in names:
+            if name not in diskdefs:
+                results.append((name, "FAIL", "cpmtools has no diskdef of this name"))
+                continue
+            geometry = geometry_of(sections[name])
+            geometry["offset"] = offset_bytes(diskdefs[name], geometry["SPT"] * RECORD)
+            results.append((name, *run_format(root, xev, name, geometry, options.seed,
+                                              options.files)))
 
     width = max([len(n) for n in names] + [6])
     columns = (("SPT", 5), ("BLS", 3), ("EXM", 3), ("DSM", 5), ("DRM", 5), ("OFF", 3))
     print(f"{'format':<{width}}" + "".join(f" {k:>{w}}" for k, w in columns) + "  result")
     for name, outcome, detail in results:
-        g = converted[name]
-        print(f"{name:<{width}}" + "".join(f" {g[k]:>{w}}" for k, w in columns) +
+        section = sections[name]
+        print(f"{name:<{width}}" + "".join(f" {section[k]:>{w}}" for k, w in columns) +
               f"  {outcome}: {detail}")
-    if skipped:
-        print(f"\nNot expressible in xev.ini ({len(skipped)}):")
-        for name, reason in skipped:
-            print(f"  {name:<{width}}  {reason}")
     passed = sum(1 for r in results if r[1] == "pass")
     failed = sum(1 for r in results if r[1] == "FAIL")
-    print(f"\n{len(converted)} of {len(diskdefs)} diskdefs converted; "
-          f"{len(results)} run, {len(results) - passed - failed} skipped by cpmtools.")
+    print(f"\n{len(sections)} formats shipped; {len(results)} run, "
+          f"{len(results) - passed - failed} skipped by cpmtools.")
     print(f"{passed} passed, {failed} failed")
     return 1 if failed or not results else 0
 

@@ -59,7 +59,7 @@ completion() {
 install() {
     "$cmake" --install "$build" --prefix "$work/p" >log 2>&1 || { cat log; exit 1; }
     local pair path differ; differ=$([[ -x p/bin/xev ]] || echo ' bin/xev')
-    for pair in bin/xev.ini:xev.ini share/man/man1/xev.1.gz:doc/xev.1 share/doc/xev/README.md:README.md \
+    for pair in bin/xev.ini:xev.ini bin/xev-formats.ini:xev-formats.ini share/man/man1/xev.1.gz:doc/xev.1 share/doc/xev/README.md:README.md \
         share/bash-completion/completions/xev:completion/xev.bash share/doc/xev/LICENSE:LICENSE \
         share/doc/xev/copyright:LICENSE; do
         path=p/${pair%%:*}
@@ -82,7 +82,8 @@ deb() {
     check 'package' 'xev 2.4 yes' "$(dpkg-deb -f "$deb" Package Version | cut -d' ' -f2 | paste -sd' ') \
 $([[ $(dpkg-deb -f "$deb" Depends) == *libc6* ]] && echo yes)"
     check 'conffiles' /usr/bin/xev.ini "$(dpkg-deb -I "$deb" conffiles)"
-    check 'contents' "-rw-r--r--:./usr/bin/xev.ini -rw-r--r--:./usr/share/bash-completion/completions/xev \
+    check 'contents' "-rw-r--r--:./usr/bin/xev-formats.ini -rw-r--r--:./usr/bin/xev.ini \
+-rw-r--r--:./usr/share/bash-completion/completions/xev \
 -rw-r--r--:./usr/share/doc/xev/LICENSE -rw-r--r--:./usr/share/doc/xev/README.md \
 -rw-r--r--:./usr/share/doc/xev/copyright -rw-r--r--:./usr/share/man/man1/xev.1.gz -rwxr-xr-x:./usr/bin/xev" \
         "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $1 ":" $NF}' | LC_ALL=C sort | paste -sd' ')"
