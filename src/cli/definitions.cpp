@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/detection.h"
 #include "platform/platform.h"
 
 namespace xev {
@@ -29,20 +30,28 @@ std::vector<DefinitionFile> read_definition_files(const CommandLine& line) {
   return files;
 }
 
-Error load_image_type(const CommandLine& line, ImageType& type) {
+Error load_image_type(const CommandLine& line, ImageType& type, Output& out) {
   const Request& request = line.request;
-  // -it names the type; else the image's extension does.
-  const std::string& wanted = request.type_name.empty() ? request.image_type : request.type_name;
-  if (wanted.empty()) return {ERR_NO_EXTENSION, request.image_name};
+  const bool named = !request.type_name.empty();
+  const std::string& wanted = named ? request.type_name : request.image_type;
   const std::vector<DefinitionFile> files = read_definition_files(line);
-  if (files.empty()) return {ERR_NO_CONFIG, line.exe_name};
-  for (const DefinitionFile& file : files) {
-    const Error error = find_image_type(file.lines, wanted, type);
-    if (error.code == ERR_NO_DEFINITION) continue;
-    type.source = file.path;
-    return error;
+
+  Error failure;
+  if (wanted.empty()) {
+    failure = {ERR_NO_EXTENSION, request.image_name};
+  } else if (files.empty()) {
+    return {ERR_NO_CONFIG, line.exe_name};
+  } else {
+    for (const DefinitionFile& file : files) {
+      const Error error = find_image_type(file.lines, wanted, type);
+      if (error.code == ERR_NO_DEFINITION) continue;
+      type.source = file.path;
+      return error;
+    }
+    failure = {ERR_NO_DEFINITION, wanted};
   }
-  return {ERR_NO_DEFINITION, wanted};
+  if (named) return failure;
+  return detect_image_type(request, files, failure, type, out);
 }
 
 }  // namespace xev

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "commands/output.h"
 #include "cpm/definition.h"
 
 namespace xev {
@@ -21,7 +22,9 @@ struct DefinitionFile {
 // The definition files that exist, in lookup order.
 std::vector<DefinitionFile> read_definition_files(const CommandLine& line);
 
-// The type named by -it, else by the image's extension.
-Error load_image_type(const CommandLine& line, ImageType& type);
+// The type named by -it, else by the image's extension. When neither names a
+// section and the image exists, the sections that fit it are tried
+// (detection.h); a type found so is announced on `out`.
+Error load_image_type(const CommandLine& line, ImageType& type, Output& out);
 
 }  // namespace xev

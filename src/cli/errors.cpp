@@ -72,6 +72,7 @@ void print_error(std::FILE* stream, const Error& error) {
   }
   if (error.code != ERR_OK) std::fputs(" !!!", stream);
   std::fputs("\n", stream);
+  if (!error.hint.empty()) std::fprintf(stream, "%s\n", error.hint.c_str());
 }
 
 void ConsoleOutput::report(const Error& error) {

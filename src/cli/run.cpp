@@ -47,7 +47,7 @@ ErrorCode run(int argc, const char* const* argv, Output& out) {
   if (error.code == SHOW_USAGE) return SHOW_USAGE;
   const Request& request = line.request;
   ImageType type;
-  if (!error) error = load_image_type(line, type);
+  if (!error) error = load_image_type(line, type, out);
   if (!error && request.command == Command::kTypeInfo) {
     run_type_info(type, out);
     return ERR_OK;

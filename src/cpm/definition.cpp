@@ -67,11 +67,13 @@ bool is_one_of(std::int64_t value, std::initializer_list<std::int64_t> set) {
   return false;
 }
 
+// A trimmed line that begins with '[' and whose first ']' ends it.
+bool is_header(const std::string& line) {
+  return !line.empty() && line.front() == '[' && line.find(']') == line.size() - 1;
+}
+
 bool is_section_header(const std::string& line, const std::string& type) {
-  if (line.empty() || line.front() != '[') return false;
-  const std::size_t close = line.find(']');
-  if (close != line.size() - 1) return false;
-  return equals_ignoring_case(line.substr(1, close - 1), type);
+  return is_header(line) && equals_ignoring_case(line.substr(1, line.size() - 2), type);
 }
 
 // The XLT value: 0 for the identity, or SPT distinct numbers 1..SPT separated
@@ -254,6 +256,14 @@ Error find_image_type(const std::vector<std::string>& lines, const std::string& 
   out.name = type;
   out.as_read = def.as_read;
   return {};
+}
+
+std::vector<std::string> image_type_names(const std::vector<std::string>& lines) {
+  std::vector<std::string> names;
+  for (const std::string& line : lines) {
+    if (is_header(line)) names.push_back(line.substr(1, line.size() - 2));
+  }
+  return names;
 }
 
 }  // namespace xev

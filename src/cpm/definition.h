@@ -43,4 +43,7 @@ std::vector<std::string> read_definition_lines(std::FILE* file);
 Error find_image_type(const std::vector<std::string>& lines, const std::string& type,
                       ImageType& out);
 
+// The names of the sections, in file order, as their headers spell them.
+std::vector<std::string> image_type_names(const std::vector<std::string>& lines);
+
 }  // namespace xev

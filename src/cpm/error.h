@@ -57,6 +57,7 @@ struct Error {
   ErrorCode code = ERR_OK;
   std::string subject;
   std::string detail;
+  std::string hint;  // a line that follows the message, or empty
 
   Error() = default;
   Error(ErrorCode error_code, std::string error_subject = {},  // NOLINT: implicit on purpose

@@ -97,5 +97,47 @@ TEST(Definitions, UserFileThenBesideThenShipped) {
   EXPECT_EQ(xev(folder, {"x.a", "-iti"}).err, "Config file `xev.ini` missing !!!\n");
 }
 
+// Three disks of 64 KiB: `a` with its directory in unit 0, `b` one track
+// further on, `c` with 2 KiB units; `a2` is `a` under another name.
+TEST(Definitions, DetectionByContents) {
+  Folder folder;
+  ScopedEnv config("XDG_CONFIG_HOME", folder.path("none"));
+  folder.write("xev.ini", section("a", 8, 1, 0, 63, 31) + section("b", 8, 1, 0, 62, 31, 1) +
+                              section("c", 8, 2, 1, 31, 63) + section("d", 8, 1, 0, 127, 31));
+  folder.write("xev-formats.ini", section("a2", 8, 1, 0, 63, 31));
+  folder.write("X.TXT", std::string(1024, 'x'));
+  ASSERT_EQ(xev(folder, {"empty.img", "-it", "a", "-f"}).status, 0);
+  ASSERT_EQ(xev(folder, {"one.img", "-it", "a", "-a", "X.TXT"}).status, 0);
+  folder.write("one", folder.read("one.img"));
+  folder.write("twice.img", folder.read("empty.img"));
+  patch(folder, "twice.img", 0, entry(0, "F", "", 0, 0, 8, {5}) + entry(0, "G", "", 0, 0, 8, {5}));
+  folder.write("empty.d", folder.read("empty.img"));
+  folder.write("short.img", std::string(1000, '\xE5'));
+  folder.write("short", std::string(1000, '\xE5'));
+
+  const std::string missing = "Definition for Image type `img` missing !!!\n";
+  struct Case {
+    std::string image;
+    int status;
+    std::string out_start;
+    std::string err;
+  } cases[] = {
+      {"one.img", 0, "Image type `a` detected\nCatalogue of 'one.img'", ""},
+      {"one", 0, "Image type `a` detected\n", ""},
+      {"twice.img", 0, "Image type `b` detected\n", ""},
+      {"empty.img", 18, "\n", missing + "Image types that fit: `a`, `b`, `c` (choose one with -it TYPE)\n"},
+      {"short.img", 18, "\n", missing},
+      {"nothing.img", 18, "\n", missing},
+      {"short", 16, "\n", "Extension of the Image name `short` missing !!!\n"},
+      {"empty.d", 3, "\n", "Image `empty.d` has bad size !!!\n"},
+  };
+  for (const Case& c : cases) {
+    const Result r = xev(folder, {c.image, "-c"});
+    EXPECT_EQ(r.status, c.status) << c.image;
+    EXPECT_EQ(r.out.substr(0, c.out_start.size()), c.out_start) << c.image;
+    EXPECT_EQ(r.err, c.err) << c.image;
+  }
+}
+
 }  // namespace
 }  // namespace xev::test

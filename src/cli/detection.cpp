@@ -1,0 +1,91 @@
+#include "cli/detection.h"
+
+#include <cstdio>
+#include <memory>
+#include <utility>
+
+#include "cpm/disk.h"
+#include "cpm/image.h"
+#include "cpm/text.h"
+
+namespace xev {
+namespace {
+
+// Two sections that describe the same disk are one candidate.
+bool same_disk(const Geometry& a, const Geometry& b) {
+  return a.skew == b.skew && a.system_size == b.system_size && a.image_size == b.image_size &&
+         a.au_size == b.au_size && a.au_count == b.au_count &&
+         a.extents_per_entry == b.extents_per_entry && a.dir_entry_count == b.dir_entry_count;
+}
+
+// A unit named by two pointers, or by a pointer and the directory itself.
+bool claims_a_unit_twice(const Disk& disk) {
+  const Geometry& geometry = disk.geometry();
+  const Directory& directory = disk.directory();
+  AllocationMap claimed(geometry.au_count);
+  for (int au = 0; au < geometry.directory_units(); ++au) claimed.set(au, true);
+  for (int i = 0; i < directory.size(); ++i) {
+    if (!directory.in_use(i)) continue;
+    for (int slot = 0; slot < directory.pointers_per_entry(); ++slot) {
+      const int au = directory.pointer(i, slot);
+      if (au == 0) break;
+      if (claimed.in_use(au)) return true;
+      claimed.set(au, true);
+    }
+  }
+  return false;
+}
+
+// The image read through `type`: a directory that loads without an invalid
+// entry or a unit claimed twice.
+bool fits(const Request& request, const ImageType& type) {
+  std::unique_ptr<Medium> medium;
+  if (open_image_for_reading(request.image_path(), request.image_name, medium)) return false;
+  Disk disk(type.geometry, std::move(medium));
+  std::vector<Error> invalid;
+  return !disk.load({}, invalid) && invalid.empty() && !claims_a_unit_twice(disk);
+}
+
+}  // namespace
+
+Error detect_image_type(const Request& request, const std::vector<DefinitionFile>& files,
+                        Error failure, ImageType& type, Output& out) {
+  std::unique_ptr<Medium> image;
+  if (open_image_for_reading(request.image_path(), request.image_name, image)) return failure;
+  const std::int64_t size = image->size();
+  image.reset();
+
+  std::vector<std::string> tried;
+  std::vector<ImageType> fitting;
+  for (const DefinitionFile& file : files) {
+    for (const std::string& name : image_type_names(file.lines)) {
+      bool seen = false;
+      for (const std::string& earlier : tried) seen = seen || equals_ignoring_case(earlier, name);
+      if (seen) continue;
+      tried.push_back(name);
+
+      ImageType candidate;
+      if (find_image_type(file.lines, name, candidate)) continue;
+      if (candidate.geometry.image_size != size) continue;
+      candidate.source = file.path;
+      bool twin = false;
+      for (const ImageType& found : fitting) twin = twin || same_disk(found.geometry, candidate.geometry);
+      if (!twin && fits(request, candidate)) fitting.push_back(std::move(candidate));
+    }
+  }
+  if (fitting.size() == 1) {
+    type = std::move(fitting.front());
+    std::fprintf(out.text(), "Image type `%s` detected\n", type.name.c_str());
+    return {};
+  }
+  if (fitting.size() > 1) {
+    failure.hint = "Image types that fit:";
+    for (std::size_t i = 0; i < fitting.size(); ++i) {
+      failure.hint += (i == 0 ? " `" : ", `") + fitting[i].name + "`";
+    }
+    failure.hint += " (choose one with -it TYPE)";
+  }
+  return failure;
+}
+
+}  // namespace xev

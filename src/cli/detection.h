@@ -1,0 +1,20 @@
+// Finding the image type of an existing image whose name does not give it:
+// among all known sections, the ones whose image is exactly as long as the
+// file and whose directory reads as a sound one.
+#pragma once
+
+#include <vector>
+
+#include "cli/definitions.h"
+
+namespace xev {
+
+// Tries the sections of `files` (a name given twice: its first section) on
+// the image of `request`. Exactly one fits: `type` becomes it, and "Image
+// type `NAME` detected" is printed. Otherwise `failure` is returned: as it
+// is when nothing fits or the image cannot be read, with a hint that lists
+// the candidates and -it when several fit.
+Error detect_image_type(const Request& request, const std::vector<DefinitionFile>& files,
+                        Error failure, ImageType& type, Output& out);
+
+}  // namespace xev
