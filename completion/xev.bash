@@ -2,8 +2,10 @@
 #
 # Completes, after `xev`:
 #   - the first argument: image files whose extension is an image type of the
-#     definition file (xev.ini beside the xev that will run), and folders;
+#     definition files (the user's xev/xev.ini, and xev.ini and
+#     xev-formats.ini beside the xev that will run), and folders;
 #   - later arguments: the options, and the values of the option before:
+#     image types after -it,
 #     host paths after -a, -w, -s and -x, images of the same type after -i,
 #     the CP/M names of the image after -c, -e, -t, -h, -sa, -su and -x
 #     (read from `xev IMAGE -c1 -cu -c`), attributes after -sa NAME, and
@@ -21,13 +23,13 @@ case ${BASH_SOURCE[0]-} in
 esac
 
 # Options in the order of the usage text.
-_xev_options='-c -f -q -a -afn -ow -e -x -sa -su -h -t -w -i -s -iide -iti -tns -lbl -u -cp -c1 -cu -cd'
+_xev_options='-c -f -q -a -afn -ow -e -x -sa -su -h -t -w -i -s -iide -iti -tns -lbl -u -cp -c1 -cu -cd -it'
 
 # How many of the following words an option takes as its values. -c takes
 # the next word as its mask whatever it is, so it counts as one.
 _xev_arity() {
     case $1 in
-        -u | -cp | -c | -a | -afn | -e | -x | -h | -t | -w | -i | -s | -lbl) _xev_n=1 ;;
+        -u | -cp | -c | -a | -afn | -e | -x | -h | -t | -w | -i | -s | -lbl | -it) _xev_n=1 ;;
         -sa | -su) _xev_n=2 ;;
         *) _xev_n=0 ;;
     esac
@@ -56,7 +58,8 @@ _xev_dequote() {
 }
 
 # Finds the xev that the command line will run. Sets _xev_run (the command to
-# run it with) and _xev_ini (its definition file). xev looks for the file in
+# run it with) and _xev_ini (its definition file; its named formats lie
+# beside it, named <program>-formats.ini). xev looks for the file in
 # the folder of argv[0] when that has one, else in the folder where the
 # executable really lies; the two cases are mirrored here.
 _xev_locate() {
@@ -100,14 +103,26 @@ _xev_image_types() {
     done <"$1"
 }
 
+# Prints the image types of all three definition files.
+_xev_all_types() {
+    local config=${XDG_CONFIG_HOME-}
+    [[ $config == /* ]] || config=${HOME-}/.config
+    _xev_image_types "$config/xev/xev.ini"
+    [[ -n $_xev_ini ]] || return 0
+    _xev_image_types "$_xev_ini"
+    _xev_image_types "${_xev_ini%.ini}-formats.ini"
+}
+
 # Prints the CP/M names of an image, one per line, each once: the names
 # listed by the catalogue that can also be typed as an argument.
-# Arguments: image path, user area (may be empty), "-iide" or empty.
+# Arguments: image path, user area (may be empty), "-iide" or empty, image
+# type of -it (may be empty).
 _xev_cpm_names() {
     local image=$1 line name in_list=0
     local -a args=("$image" -c1 -cu)
     [[ -n $2 ]] && args+=(-u "$2")
     [[ -n $3 ]] && args+=(-iide)
+    [[ -n ${4-} ]] && args+=(-it "$4")
     args+=(-c)
     [[ -n $_xev_run && -f $image ]] || return 1
     local -A seen=()
@@ -191,7 +206,7 @@ _xev() {
 
     if ((cword == 1)); then
         local -a types=()
-        [[ -n $_xev_ini ]] && mapfile -t types < <(_xev_image_types "$_xev_ini")
+        mapfile -t types < <(_xev_all_types | sort -u)
         if ((${#types[@]})); then
             _xev_host_files "$cur_dq" "${types[*]}"
         else
@@ -201,8 +216,8 @@ _xev() {
     fi
 
     # Walk the options to see whether the current word is the value of one,
-    # and which -u and -iide the command line holds.
-    local i=2 opt= pos=0 user= iide= w _xev_n
+    # and which -u, -iide and -it the command line holds.
+    local i=2 opt= pos=0 user= iide= itype= w _xev_n
     while ((i < ${#words[@]})); do
         w=${words[i]}
         _xev_arity "$w"
@@ -215,6 +230,10 @@ _xev() {
             user=$_xev_word
         fi
         [[ $w == -iide && i -ne cword ]] && iide=-iide
+        if [[ $w == -it ]] && ((i + 1 != cword && i + 1 < ${#words[@]})); then
+            _xev_dequote "${words[i + 1]}"
+            itype=$_xev_word
+        fi
         ((i += _xev_n + 1))
     done
 
@@ -229,9 +248,13 @@ _xev() {
         -a | -w | -s)
             _xev_host_files "$cur_dq"
             ;;
+        -it)
+            compopt +o filenames 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -W "$(_xev_all_types | sort -u)" -- "${cur_dq,,}")
+            ;;
         -i)
             local base=${image##*/}
-            if [[ $base == *.* ]]; then
+            if [[ -z $itype && $base == *.* ]]; then
                 _xev_host_files "$cur_dq" "${base##*.}" exact
             else
                 _xev_host_files "$cur_dq"
@@ -252,7 +275,7 @@ _xev() {
             if [[ $part != *[\*\?]* ]]; then
                 while IFS= read -r name; do
                     [[ $name == "${part^^}"* ]] && _xev_offer_name "$cur" "$dir$name"
-                done < <(_xev_cpm_names "$image" "$user" "$iide")
+                done < <(_xev_cpm_names "$image" "$user" "$iide" "$itype")
             fi
             # A folder is completed without a blank behind it.
             ((${#COMPREPLY[@]} == 1)) && [[ ${COMPREPLY[0]} == */ ]] &&
@@ -273,7 +296,7 @@ _xev() {
             local name
             while IFS= read -r name; do
                 [[ $name == "${cur_dq^^}"* ]] && _xev_offer_name "$cur" "$name"
-            done < <(_xev_cpm_names "$image" "$user" "$iide")
+            done < <(_xev_cpm_names "$image" "$user" "$iide" "$itype")
             ;;
         -u)
             compopt +o filenames 2>/dev/null

@@ -54,6 +54,9 @@ completion() {
     check 'options after values' '-c -c1 -cd -cp -cu' "$(complete_line xev a.dsk -u 3 -sa X RS -c)"
     check 'names from the catalogue' 'PIP.COM STAT.COM \$\$\$.SUB' "$(complete_line xev a.dsk -e '')"
     check 'names of user 3' 'PIP.COM' "$(complete_line xev a.dsk -u 3 -e '')"
+    check 'named formats after -it' 'ibm-3740' "$(complete_line xev a.dsk -it IBM-37)"
+    mkdir -p cfg/xev && printf '[zz-Mine]\n' >cfg/xev/xev.ini
+    check 'types of the user file' 'zz-mine' "$(XDG_CONFIG_HOME=$work/cfg complete_line xev a.dsk -it zz)"
 }
 
 install() {
