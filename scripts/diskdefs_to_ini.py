@@ -9,7 +9,9 @@ file of the same length. The others are listed with the reason on standard
 error. The matrix (interop-matrix.py) checks every section written here
 against cpmtools itself.
 
-Usage: diskdefs_to_ini.py [--diskdefs PATH] [--output PATH]
+Usage: diskdefs_to_ini.py [--diskdefs PATH] [--output PATH] [--table]
+
+--table prints the formats as a Markdown table for the README as well.
 """
 
 import argparse
@@ -190,6 +192,13 @@ def describe(diskdef):
     return text + f", os {diskdef.get('os', '2.2')}"
 
 
+def image_size(section):
+    track = section["SPT"] * RECORD
+    system = section["OFFX"] * RECORD if "OFFX" in section else section["OFF"] * track
+    data = (section["DSM"] + 1) * section["BLS"] * 1024
+    return system + -(-data // track) * track
+
+
 def ini_section(name, section, comment=None):
     lines = [f"; {comment}\n"] if comment else []
     lines.append(f"[{name}]\n")
@@ -217,6 +226,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
     parser.add_argument("--diskdefs", default="/etc/cpmtools/diskdefs")
     parser.add_argument("--output", default="xev-formats.ini")
+    parser.add_argument("--table", action="store_true", help="print a Markdown table")
     options = parser.parse_args()
 
     diskdefs = read_diskdefs(options.diskdefs)
@@ -225,6 +235,10 @@ def main():
         ini.write(HEADER + "\n")
         for name, section, diskdef in sorted(converted, key=lambda c: c[0].lower()):
             ini.write(ini_section(name, section, describe(diskdef)))
+    if options.table:
+        print("| Type | Image bytes | Disk |\n|---|---:|---|")
+        for name, section, diskdef in sorted(converted, key=lambda c: c[0].lower()):
+            print(f"| `{name}` | {image_size(section)} | {describe(diskdef)} |")
     for name, reason in skipped:
         print(f"not expressible: {name}: {reason}", file=sys.stderr)
     print(f"{len(converted)} of {len(diskdefs)} diskdefs written to {options.output}",
