@@ -25,7 +25,7 @@ MAX_IMAGE = 0x40000000
 KNOWN_OS = {"2.2", "3", "p2dos", "zsys"}
 # Keys that only matter to cpmtools' floppy drivers, not to a plain image.
 DRIVER_KEYS = {"libdsk:format", "datarate", "fm"}
-KEYS = ("SPT", "XLT", "BLS", "EXM", "DSM", "DRM", "OFF", "OFFX")
+KEYS = ("SPT", "XLT", "BLS", "EXM", "DSM", "DRM", "OFF", "OFFX", "DIRAU")
 HEADER = """\
 ; Named disk formats for xev, one section per cpmtools diskdef of the same
 ; name; name one with -it NAME (for example: xev disk.img -it ibm-3740 -c).
@@ -134,8 +134,10 @@ def convert(diskdef):
         raise Skip(f"blocksize {blocksize}")
     if maxdir < 1 or maxdir * 32 % blocksize:
         raise Skip(f"maxdir {maxdir} does not fill whole blocks")
-    if "dirblks" in diskdef and number(diskdef, "dirblks") * blocksize != maxdir * 32:
-        raise Skip(f"dirblks {diskdef['dirblks']} is not the directory's size")
+    # Blocks held for the directory beyond those its entries fill (DIRAU).
+    dirblks = number(diskdef, "dirblks", maxdir * 32 // blocksize)
+    if not maxdir * 32 <= dirblks * blocksize <= 16 * blocksize:
+        raise Skip(f"dirblks {dirblks} for {maxdir} entries")
     if not 0 <= boottrk < tracks or sectrk < 1:
         raise Skip("no data tracks")
 
@@ -179,6 +181,8 @@ def convert(diskdef):
     }
     if offset:
         section["OFFX"] = system // RECORD
+    if dirblks * blocksize > maxdir * 32:
+        section["DIRAU"] = dirblks
     return section
 
 
@@ -189,6 +193,8 @@ def describe(diskdef):
             f"{int(diskdef['blocksize']) // 1024} KiB units, {diskdef['maxdir']} entries")
     if "offset" in diskdef:
         text += f", at offset {diskdef['offset']}"
+    if "dirblks" in diskdef:
+        text += f", {diskdef['dirblks']} directory blocks"
     return text + f", os {diskdef.get('os', '2.2')}"
 
 

@@ -78,6 +78,7 @@ def geometry_of(section):
                       else g["OFF"] * track)
     g["size"] = g["dir_start"] + -(-(g["DSM"] + 1) * g["blocksize"] // track) * track
     g["entries"] = g["DRM"] + 1
+    g["held"] = int(section.get("DIRAU", 0))
     g["entry_bytes"] = (g["EXM"] + 1) * EXTENT
     g["pointers"] = 16 if g["DSM"] < 256 else 8
     g["XLT"] = section["XLT"]
@@ -131,7 +132,7 @@ def plan_files(rng, geometry, count):
     empty files, partial and whole records, block and entry boundaries, and
     files of several directory entries, in two or three user areas."""
     blocksize, entry_bytes = geometry["blocksize"], geometry["entry_bytes"]
-    dir_blocks = geometry["entries"] * 32 // blocksize
+    dir_blocks = max(geometry["entries"] * 32 // blocksize, geometry["held"])
     free_blocks = geometry["DSM"] + 1 - dir_blocks
     free_entries = geometry["entries"]
     users = [0] + rng.sample(range(1, 16), rng.randint(1, 2))
@@ -196,6 +197,13 @@ class Disk:
 
     def files(self):
         return {(e[0], name_of(e)) for e in self.entries if e[0] < 16}
+
+    def blocks(self):
+        """Every block the files' entries name."""
+        wide = self.g["pointers"] == 8
+        return [b for e in self.entries if e[0] < 16
+                for b in ([e[16 + 2 * i] | e[17 + 2 * i] << 8 for i in range(8)] if wide
+                          else list(e[16:32])) if b]
 
     def read(self, user, name):
         """The file's records, its entries taken in extent order."""
@@ -268,6 +276,8 @@ def xev_to_cpmtools(work, xev, diskdef, geometry, files):
     wanted = {(f[0], f[1]) for f in files}
     disk = Disk(os.path.join(work, image), geometry)
     check(disk.files() == wanted, "xev's directory is not where the diskdef puts it")
+    check(min(disk.blocks(), default=geometry["dirblks"]) >= geometry["dirblks"],
+          "xev gave a file a block that the diskdef holds for the directory")
     for user, cpm_name, data in files:
         check(disk.read(user, cpm_name) == padded(data, b"\xe5"),
               f"xev wrote {user}:{cpm_name} elsewhere than the diskdef puts it")
@@ -421,7 +431,10 @@ def main():
                 results.append((name, "FAIL", "cpmtools has no diskdef of this name"))
                 continue
             geometry = geometry_of(sections[name])
-            geometry["offset"] = offset_bytes(diskdefs[name], geometry["SPT"] * RECORD)
+            diskdef = diskdefs[name]
+            geometry["offset"] = offset_bytes(diskdef, geometry["SPT"] * RECORD)
+            geometry["dirblks"] = int(diskdef.get("dirblks", int(diskdef["maxdir"]) * 32 //
+                                                  int(diskdef["blocksize"])))
             results.append((name, *run_format(root, xev, name, geometry, options.seed,
                                               options.files)))
 

@@ -15,7 +15,8 @@ namespace {
 bool same_disk(const Geometry& a, const Geometry& b) {
   return a.skew == b.skew && a.system_size == b.system_size && a.image_size == b.image_size &&
          a.au_size == b.au_size && a.au_count == b.au_count &&
-         a.extents_per_entry == b.extents_per_entry && a.dir_entry_count == b.dir_entry_count;
+         a.extents_per_entry == b.extents_per_entry && a.dir_entry_count == b.dir_entry_count &&
+         a.reserved_units() == b.reserved_units();
 }
 
 // A unit named by two pointers, or by a pointer and the directory itself.
@@ -23,7 +24,7 @@ bool claims_a_unit_twice(const Disk& disk) {
   const Geometry& geometry = disk.geometry();
   const Directory& directory = disk.directory();
   AllocationMap claimed(geometry.au_count);
-  for (int au = 0; au < geometry.directory_units(); ++au) claimed.set(au, true);
+  for (int au = 0; au < geometry.reserved_units(); ++au) claimed.set(au, true);
   for (int i = 0; i < directory.size(); ++i) {
     if (!directory.in_use(i)) continue;
     for (int slot = 0; slot < directory.pointers_per_entry(); ++slot) {

@@ -43,6 +43,7 @@ void run_type_info(const ImageType& type, Output& out) {
   std::fprintf(text, "  DRM=%" PRId64 "\n", read.drm);
   std::fprintf(text, "  OFF=%" PRId64 "\n", read.off);
   if (read.offx > 0) std::fprintf(text, "  OFFX=%" PRId64 "\n", read.offx);
+  if (read.dirau > 0) std::fprintf(text, "  DIRAU=%" PRId64 "\n", read.dirau);
   std::fprintf(text, "\n");
   std::fprintf(text, "Other info:\n");
   std::fprintf(text, "  Sectors Per Track: %d\n", g.sectors_per_track);

@@ -26,6 +26,7 @@ enum KeyBit : unsigned {
   kDrm = 32,
   kOff = 64,
   kOffx = 128,
+  kDirau = 256,
 };
 constexpr unsigned kRequiredKeys = 127;
 
@@ -35,7 +36,7 @@ struct KeyName {
 };
 constexpr KeyName kKeys[] = {
     {"SPT", kSpt}, {"XLT", kXlt}, {"BLS", kBls}, {"EXM", kExm},
-    {"DSM", kDsm}, {"DRM", kDrm}, {"OFF", kOff}, {"OFFX", kOffx},
+    {"DSM", kDsm}, {"DRM", kDrm}, {"OFF", kOff}, {"OFFX", kOffx}, {"DIRAU", kDirau},
 };
 
 // One section as read. Values stay 64-bit until the whole definition has
@@ -49,6 +50,7 @@ struct Section {
   std::int64_t drm = 0;
   std::int64_t off = 0;
   std::int64_t system_size = 0;  // as set by the OFF or OFFX line
+  std::int64_t dirau = 0;
   std::vector<int> skew;
   DefinitionValues as_read;
 };
@@ -160,6 +162,12 @@ bool apply_key(Section& def, KeyBit bit, const char* value) {
       accepted = number >= 1;
       if (accepted) def.system_size = capped_product(number, kRecordSize);
       break;
+    case kDirau:
+      // The directory blocks of a disk parameter block: at most 16.
+      def.as_read.dirau = number;
+      accepted = number >= 1 && number <= 16;
+      if (accepted) def.dirau = number;
+      break;
     case kXlt:
       break;
   }
@@ -211,6 +219,8 @@ bool is_consistent(const Section& def, std::int64_t& image_size) {
   // still describe a disk that could exist.
   if (capped_product(def.off, track_size) > kMaxImageSize) return false;
 
+  if (def.dirau > def.dsm + 1) return false;
+
   const std::int64_t data_size = (def.dsm + 1) * au_size;
   image_size = (data_size + track_size - 1) / track_size * track_size + def.system_size;
   return image_size <= kMaxImageSize;
@@ -253,6 +263,7 @@ Error find_image_type(const std::vector<std::string>& lines, const std::string& 
   g.extents_per_entry = static_cast<int>(def.exm + 1);
   g.pointers_per_entry = g.au_count <= 256 ? 16 : 8;
   g.dir_entry_count = static_cast<int>(def.drm + 1);
+  g.held_units = static_cast<int>(def.dirau);
   out.name = type;
   out.as_read = def.as_read;
   return {};

@@ -24,6 +24,7 @@ struct DefinitionValues {
   std::int64_t drm = -1;
   std::int64_t off = -1;
   std::int64_t offx = -1;
+  std::int64_t dirau = -1;
 };
 
 struct ImageType {

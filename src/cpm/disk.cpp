@@ -57,7 +57,7 @@ Error Disk::load(const DirectoryPolicy& policy, std::vector<Error>& invalid) {
   if (Error error = transfer_directory(false)) return error;
   directory_.note_label();
   map_.clear();
-  for (int au = 0; au < geometry_.directory_units(); ++au) map_.set(au, true);
+  for (int au = 0; au < geometry_.reserved_units(); ++au) map_.set(au, true);
 
   char detail[64];
   for (int i = 0; i < directory_.size(); ++i) {
@@ -91,7 +91,7 @@ Error Disk::save() { return transfer_directory(true); }
 
 void Disk::rebuild_map() {
   map_.clear();
-  for (int au = 0; au < geometry_.directory_units(); ++au) map_.set(au, true);
+  for (int au = 0; au < geometry_.reserved_units(); ++au) map_.set(au, true);
   for (int i = 0; i < directory_.size(); ++i) {
     if (!directory_.is_file(i)) continue;
     for (int slot = 0; slot < directory_.pointers_per_entry(); ++slot) {

@@ -27,12 +27,17 @@ struct Geometry {
   int extents_per_entry = 0;  // EXM + 1
   int pointers_per_entry = 0;  // 16 one-byte or 8 two-byte pointers
   int dir_entry_count = 0;     // DRM + 1
+  int held_units = 0;          // DIRAU: units held for the directory, 0: those it fills
 
   // Allocation units the directory occupies, from unit 0 on.
   int directory_units() const {
     return au_size <= 0 ? 0
                         : static_cast<int>(std::int64_t{dir_entry_count} * kEntrySize / au_size);
   }
+
+  // Units never given to files: the directory's own and any held beyond
+  // them (a directory block count larger than the entries need).
+  int reserved_units() const { return held_units > directory_units() ? held_units : directory_units(); }
 
   // Byte offset in the image of record `record` of allocation unit `au`,
   // through the skew of its track; -1 when the unit or the record does not

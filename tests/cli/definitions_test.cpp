@@ -97,6 +97,21 @@ TEST(Definitions, UserFileThenBesideThenShipped) {
   EXPECT_EQ(xev(folder, {"x.a", "-iti"}).err, "Config file `xev.ini` missing !!!\n");
 }
 
+// DIRAU: allocation units held for the directory beyond those its entries
+// fill are never given to files.
+TEST(Definitions, UnitsHeldForTheDirectory) {
+  Folder folder;
+  ScopedEnv config("XDG_CONFIG_HOME", folder.path("none"));
+  folder.write("xev.ini", section("k", 8, 1, 0, 63, 31) + "DIRAU=4\n" +
+                              section("over", 8, 1, 0, 3, 31) + "DIRAU=5\n");
+  folder.write("F.TXT", "data");
+  EXPECT_NE(xev(folder, {"x.k", "-iti"}).out.find("  OFF=0\n  DIRAU=4\n\n"), std::string::npos);
+  EXPECT_EQ(xev(folder, {"x.over", "-iti"}).err, "Error in definition for Image type `over` !!!\n");
+  EXPECT_EQ(xev(folder, {"d.k", "-a", "F.TXT"}).status, 0);
+  EXPECT_EQ(folder.read("d.k").substr(16, 2), std::string("\x04\0", 2));
+  EXPECT_NE(xev(folder, {"d.k", "-c"}).out.find("1K in 1 file(s), 59K free"), std::string::npos);
+}
+
 // Three disks of 64 KiB: `a` with its directory in unit 0, `b` one track
 // further on, `c` with 2 KiB units; `a2` is `a` under another name.
 TEST(Definitions, DetectionByContents) {

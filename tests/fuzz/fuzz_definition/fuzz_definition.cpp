@@ -42,6 +42,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<Error> invalid;
   FUZZ_CHECK(!disk.load({false, true}, invalid) && invalid.empty());
   FUZZ_CHECK(disk.directory().count_free() == g.dir_entry_count);
-  FUZZ_CHECK(disk.map().count_free() == g.au_count - g.directory_units());
+  FUZZ_CHECK(disk.map().count_free() == g.au_count - g.reserved_units());
   return 0;
 }
