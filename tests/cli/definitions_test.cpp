@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 
 #include "support/harness.h"
@@ -24,69 +25,65 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-std::string last_line(const std::string& text) {
-  return text.substr(text.rfind('\n', text.size() - 2) + 1);
-}
+struct Case {
+  std::vector<std::string> args;
+  int status;
+  std::string out_start;  // what standard output begins with
+  std::string err;
+};
 
-TEST(Definitions, TypeByNameWithAndWithoutExtension) {
-  Folder folder;
-  ScopedEnv config("XDG_CONFIG_HOME", folder.path("none"));
-  folder.write("xev.ini", kEightInch + section("hd", 8, 2, 1, 63, 63));
-  folder.write("s.bin", "SYSTEM");
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    std::string out_start;
-    std::string err;
-  } cases[] = {
-      {{"disk", "-it", "DSK", "-f"}, 0, "Image 'disk' was created.\n", ""},
-      {{"disk", "-it", "dsk", "-w", "s.bin"}, 0, "\nDone. System written.\n", ""},
-      {{"copy.dsk", "-f"}, 0, "Image 'copy.dsk' was created.\n", ""},
-      {{"copy.dsk", "-i", "disk"}, 0, "", "Image `disk` is of different type as main image `copy.dsk` !!!\n"},
-      {{"copy.dsk", "-it", "dsk", "-i", "disk"}, 0, "\nDone. System copied.\n", ""},
-      {{"x.dsk", "-it", "hd", "-iti"}, 0, "Definition parameters for `hd`\n  SPT=8\n", ""},
-      {{"x.dsk", "-it", "nosuch", "-c"}, 18, "\n", "Definition for Image type `nosuch` missing !!!\n"},
-      {{"x.dsk", "-it"}, 96, "\n", "Missing option value(s) `-it`! !!!\n"},
-      {{"x.dsk", "-it", "", "-c"}, 97, "\n", "Bad value `` for option `-it` !!!\n"},
-  };
+void run_cases(const Folder& folder, const std::vector<Case>& cases) {
   for (const Case& c : cases) {
     const Result r = xev(folder, c.args);
     EXPECT_EQ(r.status, c.status) << c.args[0] << " " << c.args.back();
     EXPECT_EQ(r.out.substr(0, c.out_start.size()), c.out_start) << c.args.back();
-    EXPECT_EQ(r.err, c.err) << c.args.back();
+    EXPECT_EQ(r.err, c.err) << c.args[0] << " " << c.args.back();
   }
-  EXPECT_EQ(folder.read("copy.dsk").substr(0, 6), "SYSTEM");
+}
+
+TEST(Definitions, TypeByName) {
+  Folder folder;
+  ScopedEnv config("XDG_CONFIG_HOME", folder.path("none"));
+  folder.write("xev.ini", kEightInch + section("hd", 8, 2, 1, 63, 63));
+  folder.write("s.sys", std::string(6656, 'S'));
+  run_cases(folder, {
+      {{"img", "-it", "DSK", "-f"}, 0, "Image 'img' was created.\n", ""},
+      {{"img", "-it", "dsk", "-i", "s.sys"}, 0, "\nDone. System copied.\n", ""},
+      {{"img", "-i", "s.sys"}, 0, "Image type `dsk` detected\n",
+       "Image `s.sys` is of different type as main image `img` !!!\n"},
+      {{"x.dsk", "-it", "hd", "-iti"}, 0, "Definition parameters for `hd`\n  SPT=8\n", ""},
+      {{"x.dsk", "-it", "nosuch", "-c"}, 18, "\n", "Definition for Image type `nosuch` missing !!!\n"},
+      {{"x.dsk", "-it"}, 96, "\n", "Missing option value(s) `-it`! !!!\n"},
+      {{"x.dsk", "-it", "", "-c"}, 97, "\n", "Bad value `` for option `-it` !!!\n"},
+  });
+  EXPECT_EQ(folder.read("img").substr(0, 6656), std::string(6656, 'S'));
 }
 
 TEST(Definitions, UserFileThenBesideThenShipped) {
   Folder folder;
-  const std::string user_dir = folder.path("cfg/xev");
-  const std::string home_dir = folder.path("home/.config/xev");
-  std::system(("mkdir -p " + user_dir + " " + home_dir).c_str());
+  std::filesystem::create_directories(folder.path("cfg/xev"));
+  std::filesystem::create_directories(folder.path("home/.config/xev"));
   folder.write("cfg/xev/xev.ini", section("a", 8, 1, 0, 100, 31));
   folder.write("home/.config/xev/xev.ini", section("a", 8, 1, 0, 101, 31));
   folder.write("xev.ini", section("a", 8, 1, 0, 200, 31) + section("b", 8, 1, 0, 201, 31));
   folder.write("xev-formats.ini", section("A", 8, 1, 0, 300, 31) + section("b", 8, 1, 0, 301, 31) +
                                       section("c", 8, 1, 0, 302, 31));
-  struct Case {
-    std::optional<std::string> xdg;
-    std::string type;
-    std::string dsm;
-    std::string file;
+  const struct {
+    std::string xdg, type, dsm, file;
   } cases[] = {
-      {folder.path("cfg"), "a", "100", folder.path("cfg/xev/xev.ini")},
-      {std::nullopt, "a", "101", folder.path("home/.config/xev/xev.ini")},
-      {"relative", "a", "101", folder.path("home/.config/xev/xev.ini")},
-      {folder.path("none"), "a", "200", folder.path("xev.ini")},
-      {folder.path("cfg"), "b", "201", folder.path("xev.ini")},
-      {folder.path("cfg"), "c", "302", folder.path("xev-formats.ini")},
+      {folder.path("cfg"), "a", "100", "cfg/xev/xev.ini"},
+      {"relative", "a", "101", "home/.config/xev/xev.ini"},  // not absolute: ignored
+      {folder.path("none"), "a", "200", "xev.ini"},
+      {folder.path("cfg"), "b", "201", "xev.ini"},
+      {folder.path("cfg"), "c", "302", "xev-formats.ini"},
   };
   ScopedEnv home("HOME", folder.path("home"));
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ScopedEnv config("XDG_CONFIG_HOME", c.xdg);
-    const Result r = xev(folder, {"x." + c.type, "-iti"});
-    EXPECT_NE(r.out.find("  DSM=" + c.dsm + "\n"), std::string::npos) << c.dsm;
-    EXPECT_EQ(last_line(r.out), "  Definition File: " + c.file + "\n");
+    const std::string out = xev(folder, {"x." + c.type, "-iti"}).out;
+    EXPECT_NE(out.find("  DSM=" + c.dsm + "\n"), std::string::npos) << c.dsm;
+    const std::string last = "  Definition File: " + folder.path(c.file) + "\n";
+    EXPECT_EQ(out.substr(out.size() - std::min(out.size(), last.size())), last);
   }
   // Any one definition file is enough; without all three the run stops.
   ScopedEnv config("XDG_CONFIG_HOME", folder.path("cfg"));
@@ -127,31 +124,20 @@ TEST(Definitions, DetectionByContents) {
   folder.write("twice.img", folder.read("empty.img"));
   patch(folder, "twice.img", 0, entry(0, "F", "", 0, 0, 8, {5}) + entry(0, "G", "", 0, 0, 8, {5}));
   folder.write("empty.d", folder.read("empty.img"));
-  folder.write("short.img", std::string(1000, '\xE5'));
   folder.write("short", std::string(1000, '\xE5'));
+  folder.write("short.img", folder.read("short"));
 
   const std::string missing = "Definition for Image type `img` missing !!!\n";
-  struct Case {
-    std::string image;
-    int status;
-    std::string out_start;
-    std::string err;
-  } cases[] = {
-      {"one.img", 0, "Image type `a` detected\nCatalogue of 'one.img'", ""},
-      {"one", 0, "Image type `a` detected\n", ""},
-      {"twice.img", 0, "Image type `b` detected\n", ""},
-      {"empty.img", 18, "\n", missing + "Image types that fit: `a`, `b`, `c` (choose one with -it TYPE)\n"},
-      {"short.img", 18, "\n", missing},
-      {"nothing.img", 18, "\n", missing},
-      {"short", 16, "\n", "Extension of the Image name `short` missing !!!\n"},
-      {"empty.d", 3, "\n", "Image `empty.d` has bad size !!!\n"},
-  };
-  for (const Case& c : cases) {
-    const Result r = xev(folder, {c.image, "-c"});
-    EXPECT_EQ(r.status, c.status) << c.image;
-    EXPECT_EQ(r.out.substr(0, c.out_start.size()), c.out_start) << c.image;
-    EXPECT_EQ(r.err, c.err) << c.image;
-  }
+  run_cases(folder, {
+      {{"one.img", "-c"}, 0, "Image type `a` detected\nCatalogue of 'one.img'", ""},
+      {{"one", "-c"}, 0, "Image type `a` detected\n", ""},
+      {{"twice.img", "-c"}, 0, "Image type `b` detected\n", ""},
+      {{"empty.img", "-c"}, 18, "\n", missing + "Image types that fit: `a`, `b`, `c` (choose one with -it TYPE)\n"},
+      {{"short.img", "-c"}, 18, "\n", missing},
+      {{"nothing.img", "-c"}, 18, "\n", missing},
+      {{"short", "-c"}, 16, "\n", "Extension of the Image name `short` missing !!!\n"},
+      {{"empty.d", "-c"}, 3, "\n", "Image `empty.d` has bad size !!!\n"},
+  });
 }
 
 }  // namespace
