@@ -26,10 +26,10 @@ bool claims_a_unit_twice(const Disk& disk) {
   AllocationMap claimed(geometry.au_count);
   for (int au = 0; au < geometry.reserved_units(); ++au) claimed.set(au, true);
   for (int i = 0; i < directory.size(); ++i) {
-    if (!directory.in_use(i)) continue;
+    if (!directory.is_file(i)) continue;
     for (int slot = 0; slot < directory.pointers_per_entry(); ++slot) {
       const int au = directory.pointer(i, slot);
-      if (au == 0) break;
+      if (au == 0) continue;
       if (claimed.in_use(au)) return true;
       claimed.set(au, true);
     }
@@ -41,7 +41,7 @@ bool claims_a_unit_twice(const Disk& disk) {
 // entry or a unit claimed twice.
 bool fits(const Request& request, const ImageType& type) {
   std::unique_ptr<Medium> medium;
-  if (open_image_for_reading(request.image_path(), request.image_name, medium)) return false;
+  if (open_image_for_reading(request.image_path(), request.image_name, -1, medium)) return false;
   Disk disk(type.geometry, std::move(medium));
   std::vector<Error> invalid;
   return !disk.load({}, invalid) && invalid.empty() && !claims_a_unit_twice(disk);
@@ -52,7 +52,7 @@ bool fits(const Request& request, const ImageType& type) {
 Error detect_image_type(const Request& request, const std::vector<DefinitionFile>& files,
                         Error failure, ImageType& type, Output& out) {
   std::unique_ptr<Medium> image;
-  if (open_image_for_reading(request.image_path(), request.image_name, image)) return failure;
+  if (open_image_for_reading(request.image_path(), request.image_name, -1, image)) return failure;
   const std::int64_t size = image->size();
   image.reset();
 

@@ -49,7 +49,7 @@ TEST(Definitions, TypeByName) {
   run_cases(folder, {
       {{"img", "-it", "DSK", "-f"}, 0, "Image 'img' was created.\n", ""},
       {{"img", "-it", "dsk", "-i", "s.sys"}, 0, "\nDone. System copied.\n", ""},
-      {{"img", "-i", "s.sys"}, 0, "Image type `dsk` detected\n",
+      {{"img", "-i", "s.sys"}, 22, "Image type `dsk` detected\n",
        "Image `s.sys` is of different type as main image `img` !!!\n"},
       {{"x.dsk", "-it", "hd", "-iti"}, 0, "Definition parameters for `hd`\n  SPT=8\n", ""},
       {{"x.dsk", "-it", "nosuch", "-c"}, 18, "\n", "Definition for Image type `nosuch` missing !!!\n"},
