@@ -38,9 +38,8 @@ void erase_old_versions(Disk& disk, const CpmName& name, int user) {
   Directory& directory = disk.directory();
   for (int index = directory.find_file(name, user, 0); index >= 0;
        index = directory.find_file(name, user, index + 1)) {
-    erase_file(disk, index);
+    erase_file(directory, index);
   }
-  // Units that another entry still names stay in use.
   disk.rebuild_map();
 }
 

@@ -22,12 +22,11 @@ void run_erase(Disk& disk, const Request& request, Output& out) {
   int count = 0;
   for (int index = directory.find_file(*mask, request.user, 0); index >= 0;
        index = directory.find_file(*mask, request.user, index + 1)) {
-    erase_file(disk, index);
+    erase_file(directory, index);
     ++count;
     std::fprintf(text, "File '%s' erased\n", printable(report_name(directory.entry(index))).c_str());
   }
-  // A unit that another entry (or the directory) names as well stays in use.
-  if (count > 0) disk.rebuild_map();
+  disk.rebuild_map();
 
   if (request.tns) refresh_tns_entries(disk, out);
   if (Error error = disk.save()) out.fail(error);

@@ -107,17 +107,12 @@ Error write_file(Disk& disk, const CpmName& name, int user, const std::vector<st
   return {};
 }
 
-void erase_file(Disk& disk, int first) {
-  Directory& directory = disk.directory();
+void erase_file(Directory& directory, int first) {
   for (const int index : directory.password_entries(first)) {
     directory.entry(index)[kUserByte] = kFreeMark;
   }
   for (const int index : directory.file_entries(first)) {
     directory.entry(index)[kUserByte] = kFreeMark;
-    for (int slot = 0; slot < directory.pointers_per_entry(); ++slot) {
-      const int au = directory.pointer(index, slot);
-      if (au != 0) disk.map().set(au, false);
-    }
   }
 }
 

@@ -41,9 +41,9 @@ bool entries_hold_their_extents(const Geometry& geometry);
 Error write_file(Disk& disk, const CpmName& name, int user, const std::vector<std::uint8_t>& data,
                  int& first);
 
-// Frees the entries of the file whose first entry is `first` (its password
-// entries too) and the units they name. Units still named elsewhere are
-// marked again by rebuild_map(); the date stamps stay as they are.
-void erase_file(Disk& disk, int first);
+// Frees the entries of the file whose first entry is `first`, its password
+// entries too; the date stamps stay as they are. Its units come free with
+// Disk::rebuild_map(), which keeps those that another entry names as well.
+void erase_file(Directory& directory, int first);
 
 }  // namespace xev
