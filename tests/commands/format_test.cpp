@@ -43,19 +43,19 @@ TEST(Format, FullQuickAndTnsFormats) {
             "Image 'b.dsk' was created.\nImage 'b.dsk' was formated.\n"
             "Directory of image 'b.dsk' was cleaned.\n");
 
-  // No system area, no 0xC9. The label and the map (units 0 and 1 in use;
-  // 23 bytes of map, the 4 unit places past unit 179 set).
+  // No system area, no 0xC9. On the 8-inch disk the label, then 31 map
+  // bytes in two entries: units 0 and 1 in use, 5 places past unit 242 set.
   run = xev(folder, {"c.cpd", "-f", "-tns", "-lbl", "mydisk"});
-  image = folder.read("c.cpd");
-  EXPECT_EQ(image[0], '\xE5');
-  EXPECT_EQ(image.substr(0, 32),
-            "\xE5MYDISK     " + std::string(3, '\0') + "\xFF" + std::string(16, '\0'));
-  EXPECT_EQ(image.substr(32, 32), "\xE5\x03" + std::string(13, '\0') + "\xFE" +
-                                      std::string(8, '\0') + "\xF0" + std::string(7, '\xFF'));
+  EXPECT_EQ(folder.read("c.cpd")[0], '\xE5');
+  run = xev(folder, {"a.dsk", "-f", "-tns", "-lbl", "mydisk"});
+  image = folder.read("a.dsk").substr(6656, 96);
+  EXPECT_EQ(image, "\xE5MYDISK     " + std::string(3, '\0') + "\xFF" + std::string(16, '\0') +
+                       "\xE5\x03" + std::string(13, '\0') + "\xFE" + std::string(16, '\0') +
+                       "\xE5\xF8" + std::string(13, '\xFF') + "\xFE" + std::string(16, '\xFF'));
   run = xev(folder, {"c.cpd", "-tns", "-c"});
   EXPECT_NE(run.out.find("TNS-DOS disk label: MYDISK\n"), std::string::npos);
   EXPECT_NE(run.out.find("0K in 0 file(s), 178K free\n62 directory entries free\n\n"),
-            std::string::npos);
+            std::string::npos) << run.out;
   run = xev(folder, {"c.cpd", "-c"});
   EXPECT_NE(run.out.find("64 directory entries free\n\nThis is likely a TNS-DOS disk.\n"
                          "Use the `-tns` switch together with the `-c`, `-f`, `-q`, `-a`, or "
