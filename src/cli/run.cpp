@@ -1,6 +1,7 @@
 #include "cli/run.h"
 
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -73,9 +74,25 @@ ErrorCode run(int argc, const char* const* argv, Output& out) {
   return dispatch(disk, request, out);
 }
 
+// --help and --version, alone where the image name stands otherwise: the
+// usage text without a pause, or the version line. True when answered.
+bool answer_query(int argc, const char* const* argv, Output& out) {
+  if (argc != 2) return false;
+  if (std::strcmp(argv[1], "--help") == 0) {
+    print_usage(out, false);
+  } else if (std::strcmp(argv[1], "--version") == 0) {
+    print_version(out);
+  } else {
+    return false;
+  }
+  std::fflush(out.text());
+  return true;
+}
+
 }  // namespace
 
 int run_program(int argc, const char* const* argv, Output& out) {
+  if (answer_query(argc, argv, out)) return 0;
   print_banner(out);
   ErrorCode code = ERR_OK;
   try {

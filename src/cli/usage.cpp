@@ -60,7 +60,12 @@ void print_banner(Output& out) {
   std::fprintf(text, "\n");
 }
 
-void print_usage(Output& out) {
+void print_version(Output& out) {
+  std::fprintf(out.text(), "%s v%d.%d %s\n", kProductText, kVersionMajor, kVersionMinor,
+               kMakerText);
+}
+
+void print_usage(Output& out, bool pause) {
   std::FILE* text = out.text();
   const char* const name = kProgramName;
   std::fprintf(text, "Usage:\n");
@@ -81,7 +86,11 @@ void print_usage(Output& out) {
   std::fprintf(text, "  %s imagefile.ext -i [path/]imagefile2.ext\n", name);
   std::fprintf(text, "  %s imagefile.ext -s [path/]out_system_file\n", name);
   std::fprintf(text, "  %s dummy.ext -iti\n", name);
-  out.wait_for_enter(kUsagePrompt);
+  if (pause) {
+    out.wait_for_enter(kUsagePrompt);
+  } else {
+    std::fprintf(text, "\n");
+  }
   for (const char* line : kOptionHelp) std::fputs(line, text);
 }
 

@@ -7,7 +7,11 @@ namespace xev {
 
 void print_banner(Output& out);
 
-// Prints the usage text; pauses once after the synopsis lines.
-void print_usage(Output& out);
+// Prints the usage text; pauses once after the synopsis lines. Without
+// `pause` (--help) an empty line stands in place of the prompt.
+void print_usage(Output& out, bool pause = true);
+
+// --version: the product, the version and the maker on one line.
+void print_version(Output& out);
 
 }  // namespace xev

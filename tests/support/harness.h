@@ -38,14 +38,15 @@ class Folder {
 };
 
 struct Result {
-  std::string out;  // after the banner
+  std::string out;  // after the banner, when one is expected
   std::string err;
   int status = -1;
 };
 
 // `xev args...` with the folder as working directory and the folder's xev.ini
 // as definition file (write it first); standard input is not a console.
-Result xev(const Folder& folder, const std::vector<std::string>& args);
+// Without `banner`, `out` is the whole output (none is expected).
+Result xev(const Folder& folder, const std::vector<std::string>& args, bool banner = true);
 
 // A 32-byte directory entry; `name` and `type` are padded with blanks.
 std::string entry(int user, std::string name, std::string type, int ex, int s2, int rc,
