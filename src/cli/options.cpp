@@ -45,6 +45,7 @@ struct Options {
   bool overwrite = false;
   bool ignore_invalid = false;
   bool tns = false;
+  bool no_banner = false;
   Request request;
 };
 
@@ -177,6 +178,7 @@ const OptionSpec kOptions[] = {
     {"-tns", V::kNone, F::kNone, &O::tns, nullptr},
     {"-lbl", V::kOne, F::kNone, nullptr, set_label},
     {"-it", V::kOne, F::kNone, nullptr, set_type_name},
+    {"-nb", V::kNone, F::kNone, &O::no_banner, nullptr},
 };
 
 const OptionSpec* find_option(const char* text) {
@@ -327,6 +329,16 @@ Error check_commands(Options& o) {
   return {};
 }
 
+// The image path and the options, then the rules on how they combine.
+Error read_command_line(Options& options, int argc, const char* const* argv) {
+  if (Error error = read_image_path(options.request, argv[1])) return error;
+  for (int next = 2; next < argc;) {
+    if (Error error = read_option(options, argc, argv, next)) return error;
+  }
+  if (Error error = check_combinations(options)) return error;
+  return check_commands(options);
+}
+
 }  // namespace
 
 Error parse_options(int argc, const char* const* argv, CommandLine& out) {
@@ -334,13 +346,9 @@ Error parse_options(int argc, const char* const* argv, CommandLine& out) {
   if (Error error = read_program_path(out, argv[0])) return error;
   if (argc == 1) return {SHOW_USAGE};
   Options options;
-  if (Error error = read_image_path(options.request, argv[1])) return error;
-
-  for (int next = 2; next < argc;) {
-    if (Error error = read_option(options, argc, argv, next)) return error;
-  }
-  if (Error error = check_combinations(options)) return error;
-  if (Error error = check_commands(options)) return error;
+  const Error error = read_command_line(options, argc, argv);
+  out.banner = !options.no_banner;
+  if (error) return error;
 
   Request& request = options.request;
   // A target name is for one host file only.
@@ -356,6 +364,7 @@ Error parse_options(int argc, const char* const* argv, CommandLine& out) {
   request.overwrite = options.overwrite;
   request.ignore_invalid = options.ignore_invalid;
   request.tns = options.tns;
+  request.no_banner = options.no_banner;
   out.request = std::move(request);
   return {};
 }

@@ -42,9 +42,11 @@ ErrorCode dispatch(Disk& disk, const Request& request, Output& out) {
 
 // Everything up to the command; returns the failure that stopped the run.
 ErrorCode run(int argc, const char* const* argv, Output& out) {
-  if (argc <= 1) return SHOW_USAGE;
   CommandLine line;
-  Error error = parse_options(argc, argv, line);
+  Error error = argc <= 1 ? Error(SHOW_USAGE) : parse_options(argc, argv, line);
+  // The banner comes before everything else the run prints, a refusal of
+  // the command line included; reading the options prints nothing.
+  if (line.banner) print_banner(out);
   if (error.code == SHOW_USAGE) return SHOW_USAGE;
   const Request& request = line.request;
   ImageType type;
@@ -93,7 +95,6 @@ bool answer_query(int argc, const char* const* argv, Output& out) {
 
 int run_program(int argc, const char* const* argv, Output& out) {
   if (answer_query(argc, argv, out)) return 0;
-  print_banner(out);
   ErrorCode code = ERR_OK;
   try {
     code = run(argc, argv, out);

@@ -51,6 +51,7 @@ struct Request {
   bool overwrite = false;      // -ow
   bool ignore_invalid = false;  // -iide
   bool tns = false;             // -tns
+  bool no_banner = false;       // -nb: -t and -h show the file alone
 
   std::string image_path() const { return image_dir + image_name; }
 };

@@ -1,5 +1,6 @@
 // -t and -h: one walk over the records of a file, showing each record as
-// text or as hex rows, with a pause for the Enter key every 20 lines.
+// text or as hex rows, with a pause for the Enter key every 20 lines. With
+// -nb the file is shown alone: no heading, no pauses, no closing lines.
 #include <cstdint>
 #include <cstdio>
 
@@ -18,9 +19,9 @@ constexpr const char* kPagerPrompt = " ... Press Enter to continue ...";
 // Counts lines for the pager across records and entries.
 class Pager {
  public:
-  explicit Pager(Output& out) : out_(out) {}
+  Pager(Output& out, bool pauses) : out_(out), pauses_(pauses) {}
   void line_done() {
-    if (++lines_ == kLinesPerPage) {
+    if (pauses_ && ++lines_ == kLinesPerPage) {
       out_.wait_for_enter(kPagerPrompt);
       lines_ = 0;
     }
@@ -28,6 +29,7 @@ class Pager {
 
  private:
   Output& out_;
+  bool pauses_;
   int lines_ = 0;
 };
 
@@ -70,7 +72,7 @@ int find_one_file(Disk& disk, const Request& request, const char* heading, Outpu
     out.count_failure(ERR_AMBIGUOUS);
     return -1;
   }
-  std::fprintf(text, heading, request.mask.c_str(), disk.name().c_str());
+  if (!request.no_banner) std::fprintf(text, heading, request.mask.c_str(), disk.name().c_str());
   const int index = disk.directory().find_file(*name, request.user, 0);
   if (index < 0) {
     std::fprintf(text, "File '%s' not found\n\n", request.mask.c_str());
@@ -84,7 +86,7 @@ void show_file(Disk& disk, const Request& request, const char* heading, Output& 
                Show show) {
   const int index = find_one_file(disk, request, heading, out);
   if (index < 0) return;
-  Pager pager(out);
+  Pager pager(out, !request.no_banner);
   const Error error = read_file(disk, index, [&](const std::uint8_t* record) -> Error {
     show(pager, record);
     return {};
@@ -93,7 +95,7 @@ void show_file(Disk& disk, const Request& request, const char* heading, Output& 
     out.fail(error);
     return;
   }
-  std::fprintf(out.text(), "\n\n");
+  if (!request.no_banner) std::fprintf(out.text(), "\n\n");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// What scripts meet around the commands: --help and --version.
+// What scripts meet around the commands: --help and --version, and -nb.
 #include <gtest/gtest.h>
 
 #include "support/harness.h"
@@ -20,6 +20,8 @@ TEST(Scripting, QueriesAndTheBanner) {
       {{"--help"}, false, usage.substr(0, pause) + "\n" + usage.substr(pause + 17), "", 0},
       {{"--version"}, false, "XEV CP/M Disk Image Manager v2.4 (c) 2026 The xev Authors\n", "", 0},
       {{"--help", "-c"}, true, "\n", "Extension of the Image name `--help` missing !!!\n", 16},
+      {{"g.dsk", "-nb"}, false, usage, "", 0},
+      {{"g.dsk", "-nb", "-C"}, false, "\n", "Unknown option: `-C` !!!\n", 95},
   };
   for (const auto& c : cases) {
     const Result run = xev(folder, c.args, c.banner);
