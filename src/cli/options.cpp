@@ -46,6 +46,7 @@ struct Options {
   bool ignore_invalid = false;
   bool tns = false;
   bool no_banner = false;
+  bool text_mode = false;
   Request request;
 };
 
@@ -179,6 +180,7 @@ const OptionSpec kOptions[] = {
     {"-lbl", V::kOne, F::kNone, nullptr, set_label},
     {"-it", V::kOne, F::kNone, nullptr, set_type_name},
     {"-nb", V::kNone, F::kNone, &O::no_banner, nullptr},
+    {"-txt", V::kNone, F::kNone, &O::text_mode, nullptr},
 };
 
 const OptionSpec* find_option(const char* text) {
@@ -288,6 +290,7 @@ Error check_combinations(const Options& o) {
        "-tns"},
       {has_label && !o.tns, "-lbl"},
       {has_label && !is_format(o), "-lbl"},
+      {o.text_mode && !o.add && !o.extract && !o.type, "-txt"},
   };
   for (const Rule& rule : rules) {
     if (rule.refused) return {ERR_BAD_COMBINATION, kNotAllowed, rule.option};
@@ -365,6 +368,7 @@ Error parse_options(int argc, const char* const* argv, CommandLine& out) {
   request.ignore_invalid = options.ignore_invalid;
   request.tns = options.tns;
   request.no_banner = options.no_banner;
+  request.text_mode = options.text_mode;
   out.request = std::move(request);
   return {};
 }

@@ -12,6 +12,7 @@
 #include "commands/commands.h"
 #include "commands/host_files.h"
 #include "commands/tns.h"
+#include "cpm/cpm_text.h"
 #include "cpm/files.h"
 #include "cpm/names.h"
 #include "cpm/stamps.h"
@@ -97,6 +98,20 @@ Outcome add_one(Disk& disk, const Request& request, const std::string& host_name
     out.fail({ERR_FILE_TOO_LONG, host_name, std::to_string(size)});
     return Outcome::kSkipped;
   }
+  std::vector<std::uint8_t> data;
+  if (request.text_mode) {
+    // The text as CP/M keeps it, which is what must fit.
+    if (Error error = read_host_file(file.get(), host_name, size, data)) {
+      out.fail(error);
+      return Outcome::kAbort;
+    }
+    data = to_cpm_text(data);
+    size = static_cast<std::int64_t>(data.size());
+    if (size > kMaxFileSize) {
+      out.fail({ERR_FILE_TOO_LONG, host_name, std::to_string(size)});
+      return Outcome::kSkipped;
+    }
+  }
   // With -ow, what the old versions free counts as free; they come back if
   // the new file does not fit even so.
   std::optional<std::pair<Directory, AllocationMap>> old_versions;
@@ -113,8 +128,7 @@ Outcome add_one(Disk& disk, const Request& request, const std::string& host_name
     out.fail({no_room});
     return Outcome::kStop;
   }
-  std::vector<std::uint8_t> data;
-  Error error = read_host_file(file.get(), host_name, size, data);
+  Error error = request.text_mode ? Error() : read_host_file(file.get(), host_name, size, data);
   int first = -1;
   if (!error) {
     const int user = request.user == kAllUsers ? 0 : request.user;

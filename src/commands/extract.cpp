@@ -5,6 +5,7 @@
 
 #include "commands/commands.h"
 #include "commands/host_files.h"
+#include "cpm/cpm_text.h"
 #include "cpm/files.h"
 #include "cpm/names.h"
 
@@ -32,13 +33,24 @@ Error extract_file(Disk& disk, const Request& request, int first, const std::str
   if (Error error = create_host_output(request.host_dir, host_name, request.image_path(), file)) {
     return error;
   }
-  const Error error = read_file(disk, first, [&](const std::uint8_t* record) -> Error {
-    if (std::fwrite(record, 1, kRecordSize, file.get()) != kRecordSize) {
-      return {ERR_FILE_WRITE, host_name};
-    }
+  const auto write = [&](const void* bytes, std::size_t size) -> Error {
+    if (std::fwrite(bytes, 1, size, file.get()) != size) return {ERR_FILE_WRITE, host_name};
     return {};
+  };
+  CpmTextReader reader(platform::text_line_end());
+  std::string text;
+  const Error error = read_file(disk, first, [&](const std::uint8_t* record) -> Error {
+    if (!request.text_mode) return write(record, kRecordSize);
+    text.clear();
+    reader.read(record, text);
+    return write(text.data(), text.size());
   });
   if (error) return error;
+  if (request.text_mode) {
+    text.clear();
+    reader.finish(text);
+    if (Error failure = write(text.data(), text.size())) return failure;
+  }
   // Buffered data that cannot reach the disk is a failed write as well.
   if (std::fflush(file.get()) != 0) return {ERR_FILE_WRITE, host_name};
   return {};

@@ -3,15 +3,17 @@
 // -nb the file is shown alone: no heading, no pauses, no closing lines.
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "commands/commands.h"
+#include "cpm/cpm_text.h"
 #include "cpm/files.h"
 #include "cpm/names.h"
+#include "platform/platform.h"
 
 namespace xev {
 namespace {
 
-constexpr std::uint8_t kEndOfText = 0x1A;  // Ctrl-Z
 constexpr int kLinesPerPage = 20;
 constexpr int kBytesPerRow = 16;
 constexpr const char* kPagerPrompt = " ... Press Enter to continue ...";
@@ -81,9 +83,10 @@ int find_one_file(Disk& disk, const Request& request, const char* heading, Outpu
   return index;
 }
 
-template <typename Show>
+// `show` takes each record; `finish` runs once they have all been shown.
+template <typename Show, typename Finish>
 void show_file(Disk& disk, const Request& request, const char* heading, Output& out,
-               Show show) {
+               Show show, Finish finish) {
   const int index = find_one_file(disk, request, heading, out);
   if (index < 0) return;
   Pager pager(out, !request.no_banner);
@@ -95,6 +98,7 @@ void show_file(Disk& disk, const Request& request, const char* heading, Output& 
     out.fail(error);
     return;
   }
+  finish(pager);
   if (!request.no_banner) std::fprintf(out.text(), "\n\n");
 }
 
@@ -102,8 +106,27 @@ void show_file(Disk& disk, const Request& request, const char* heading, Output& 
 
 void run_type(Disk& disk, const Request& request, Output& out) {
   std::FILE* text = out.text();
-  show_file(disk, request, "Content of the file '%s' from '%s'\n\n", out,
-            [text](Pager& pager, const std::uint8_t* record) { show_text(text, pager, record); });
+  // -txt: the host text up to the file's first Ctrl-Z.
+  CpmTextReader reader(platform::text_line_end());
+  std::string host_text;
+  const auto show_host_text = [&](Pager& pager) {
+    for (const char c : host_text) {
+      std::fputc(c, text);
+      if (c == '\n') pager.line_done();
+    }
+    host_text.clear();
+  };
+  show_file(
+      disk, request, "Content of the file '%s' from '%s'\n\n", out,
+      [&](Pager& pager, const std::uint8_t* record) {
+        if (!request.text_mode) return show_text(text, pager, record);
+        reader.read(record, host_text);
+        show_host_text(pager);
+      },
+      [&](Pager& pager) {
+        reader.finish(host_text);
+        show_host_text(pager);
+      });
 }
 
 void run_hex_dump(Disk& disk, const Request& request, Output& out) {
@@ -112,7 +135,8 @@ void run_hex_dump(Disk& disk, const Request& request, Output& out) {
   show_file(disk, request, "Hex Dump of the file '%s' from '%s'\n\n", out,
             [text, &offset](Pager& pager, const std::uint8_t* record) {
               show_hex(text, pager, offset, record);
-            });
+            },
+            [](Pager&) {});
 }
 
 }  // namespace xev

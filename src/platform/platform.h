@@ -77,6 +77,9 @@ FilePtr create_exclusive(const std::string& path);
 // absolute), else ~/.config, on POSIX; %APPDATA% on Windows.
 std::string user_config_dir();
 
+// The line end of the host's text files: "\n" on POSIX, "\r\n" on Windows.
+const char* text_line_end();
+
 // Puts standard input, output and error into binary mode, so that no byte
 // read or written is translated: the texts end their lines with "\n" alone
 // on every host. Called once, first thing in the run; nothing to do on POSIX.

@@ -82,4 +82,6 @@ std::string user_config_dir() {
   return {};
 }
 
+const char* text_line_end() { return "\n"; }
+
 }  // namespace xev::platform

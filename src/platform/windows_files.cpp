@@ -78,4 +78,6 @@ std::string user_config_dir() {
   return std::string(roaming) + "\\";
 }
 
+const char* text_line_end() { return "\r\n"; }
+
 }  // namespace xev::platform

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """What only a running xev shows: exit statuses and the order of its two
-streams, the definition file found through argv[0], the console waits, and
-failing host devices.
+streams, the definition file found through argv[0], the console waits,
+failing host devices, and -txt against cpmcp -t.
 
   blackbox_test.py XEV [--same-as NATIVE_XEV RUNNER...]
 
@@ -58,6 +58,23 @@ def statuses_and_streams():
         done = subprocess.run(["xev", "new.zzq", "-c"], cwd=cwd, env=path, capture_output=True)
         check("bare program name", (done.returncode, done.stderr),
               (18, b"Definition for Image type `zzq` missing !!!\n"))
+    shutil.rmtree(cwd)
+
+
+def scripting():
+    """-txt writes and reads what cpmcp -t does."""
+    cwd, program = folder()
+    path = lambda name: os.path.join(cwd, name)
+    text = b"".join(b"line %d of text\n" % i for i in range(1000))  # two directory entries
+    with open(path("t.txt"), "wb") as file:
+        file.write(text)
+    run(cwd, program, "g.dsk", "-a", "t.txt", "-txt")
+    cpmcp = ["cpmcp", "-f", "ibm-3740", "-t", path("g.dsk")]
+    subprocess.run(cpmcp + ["0:T.TXT", path("peer.txt")], check=True)
+    subprocess.run(cpmcp + [path("t.txt"), "0:PEER.TXT"], check=True)
+    run(cwd, program, "g.dsk", "-x", "PEER.TXT", "-txt")
+    check("-txt as cpmcp -t", [open(path(n), "rb").read() for n in ("peer.txt", "PEER.TXT")], [text] * 2)
+    check("-nb -t -txt: the text alone", run(cwd, program, "g.dsk", "-nb", "-t", "T.TXT", "-txt")[1], text)
     shutil.rmtree(cwd)
 
 
@@ -160,7 +177,8 @@ def same_as_native():
                 ["g.dsk", "-e", "T.TXT"], ["g.dsk", "-a", "in/T.TXT", "-afn", "new.txt", "-u", "2"],
                 ["g.dsk", "-s", "out/sys.bin"], ["g.dsk", "-w", "in/B.BIN"], ["g.dsk", "-i", "g2.dsk"],
                 ["t.dsk", "-f", "-tns", "-lbl", "tns"], ["t.dsk", "-tns", "-a", "in/T.TXT"], ["t.dsk", "-c"],
-                ["g.dsk", "-a", "gone/*"], ["x.dsk", "-c"], ["g.dsk", "-iti"], ["g.dsk", "-x", "out/NONE"]]
+                ["g.dsk", "-a", "gone/*"], ["x.dsk", "-c"], ["g.dsk", "-iti"], ["g.dsk", "-x", "out/NONE"],
+                ["g.dsk", "-a", "in/T.TXT", "-afn", "U.TXT", "-txt"], ["g.dsk", "-nb", "-h", "U.TXT"]]
     results = []
     for xev in (XEV, NATIVE_XEV):
         cwd, program = folder(xev)
@@ -187,6 +205,7 @@ statuses_and_streams()
 if NATIVE_XEV:
     same_as_native()
 if NATIVE:
+    scripting()
     console_waits()
     concurrent_adds()
     failing_devices()

@@ -11,6 +11,7 @@ TEST(Scripting, QueriesAndTheBanner) {
   folder.write("xev.ini", kEightInch);
   const std::string usage = xev(folder, {}).out;
   const std::size_t pause = usage.find("\nPress ENTER ...\n");
+  const std::string refused = "Bad combination of options: not allowed ";
   const struct {
     std::vector<std::string> args;
     bool banner;
@@ -22,6 +23,7 @@ TEST(Scripting, QueriesAndTheBanner) {
       {{"--help", "-c"}, true, "\n", "Extension of the Image name `--help` missing !!!\n", 16},
       {{"g.dsk", "-nb"}, false, usage, "", 0},
       {{"g.dsk", "-nb", "-C"}, false, "\n", "Unknown option: `-C` !!!\n", 95},
+      {{"g.dsk", "-txt", "-c"}, true, "\n", refused + "-txt !!!\n", 94},
   };
   for (const auto& c : cases) {
     const Result run = xev(folder, c.args, c.banner);
