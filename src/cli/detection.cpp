@@ -76,7 +76,8 @@ Error detect_image_type(const Request& request, const std::vector<DefinitionFile
   }
   if (fitting.size() == 1) {
     type = std::move(fitting.front());
-    std::fprintf(out.text(), "Image type `%s` detected\n", type.name.c_str());
+    // JSON names the type itself and stands alone.
+    if (!request.json) std::fprintf(out.text(), "Image type `%s` detected\n", type.name.c_str());
     return {};
   }
   if (fitting.size() > 1) {

@@ -46,6 +46,7 @@ struct Options {
   bool ignore_invalid = false;
   bool tns = false;
   bool no_banner = false;
+  bool json = false;
   bool text_mode = false;
   Request request;
 };
@@ -180,6 +181,7 @@ const OptionSpec kOptions[] = {
     {"-lbl", V::kOne, F::kNone, nullptr, set_label},
     {"-it", V::kOne, F::kNone, nullptr, set_type_name},
     {"-nb", V::kNone, F::kNone, &O::no_banner, nullptr},
+    {"-cj", V::kNone, F::kNone, &O::json, nullptr},
     {"-txt", V::kNone, F::kNone, &O::text_mode, nullptr},
 };
 
@@ -290,6 +292,8 @@ Error check_combinations(const Options& o) {
        "-tns"},
       {has_label && !o.tns, "-lbl"},
       {has_label && !is_format(o), "-lbl"},
+      // JSON has no columns, stamp columns or pages.
+      {o.json && (!o.catalogue || o.one_column || o.stamps || request.page_size != -1), "-cj"},
       {o.text_mode && !o.add && !o.extract && !o.type, "-txt"},
   };
   for (const Rule& rule : rules) {
@@ -350,7 +354,7 @@ Error parse_options(int argc, const char* const* argv, CommandLine& out) {
   if (argc == 1) return {SHOW_USAGE};
   Options options;
   const Error error = read_command_line(options, argc, argv);
-  out.banner = !options.no_banner;
+  out.banner = !options.no_banner && !options.json;
   if (error) return error;
 
   Request& request = options.request;
@@ -368,6 +372,7 @@ Error parse_options(int argc, const char* const* argv, CommandLine& out) {
   request.ignore_invalid = options.ignore_invalid;
   request.tns = options.tns;
   request.no_banner = options.no_banner;
+  request.json = options.json;
   request.text_mode = options.text_mode;
   out.request = std::move(request);
   return {};

@@ -14,7 +14,7 @@ constexpr ErrorCode SHOW_USAGE = -100;
 struct CommandLine {
   std::string exe_dir;   // the program's folder, with its separator
   std::string exe_name;  // the program's name without its extension
-  bool banner = true;    // -nb leaves it out
+  bool banner = true;    // -nb and -cj leave it out
   Request request;
 };
 

@@ -15,7 +15,8 @@ namespace {
 
 // The file commands need the directory; the system-track commands work on
 // images whose directory would be refused.
-ErrorCode dispatch(Disk& disk, const Request& request, Output& out) {
+ErrorCode dispatch(Disk& disk, const Request& request, const std::string& type_name,
+                   Output& out) {
   switch (request.command) {
     case Command::kWriteSystem: run_write_system(disk, request, out); return ERR_OK;
     case Command::kCopySystem: run_copy_system(disk, request, out); return ERR_OK;
@@ -27,7 +28,7 @@ ErrorCode dispatch(Disk& disk, const Request& request, Output& out) {
     return error.code;
   }
   switch (request.command) {
-    case Command::kCatalogue: run_catalogue(disk, request, out); break;
+    case Command::kCatalogue: run_catalogue(disk, request, type_name, out); break;
     case Command::kAdd: run_add(disk, request, out); break;
     case Command::kErase: run_erase(disk, request, out); break;
     case Command::kExtract: run_extract(disk, request, out); break;
@@ -73,7 +74,7 @@ ErrorCode run(int argc, const char* const* argv, Output& out) {
       return failure.code;
     }
   }
-  return dispatch(disk, request, out);
+  return dispatch(disk, request, type.name, out);
 }
 
 // --help and --version, alone where the image name stands otherwise: the

@@ -1,6 +1,7 @@
 // -c: the files that match a mask, with their user area, size in records and
 // in whole allocation units and their attributes; then the used and free
-// space and the free directory entries.
+// space and the free directory entries; with -cj the same as one JSON
+// document.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -31,6 +32,7 @@ struct CatalogueItem {
   bool system = false;
   DateStamp created;  // or accessed, as the label says
   DateStamp updated;
+  int first = 0;  // index of the file's first entry
 };
 
 // Every file that matches, in directory order of first entries.
@@ -54,6 +56,7 @@ std::vector<CatalogueItem> collect_items(const Disk& disk, const CpmName& mask, 
       item.created = read_stamp(stamps);
       item.updated = read_stamp(stamps + 4);
     }
+    item.first = index;
     items.push_back(std::move(item));
   }
   return items;
@@ -101,9 +104,63 @@ void print_item(std::FILE* text, const CatalogueItem& item, bool stamps) {
   std::fputs(trim_right(columns).c_str(), text);
 }
 
+// A JSON string; every byte outside printable ASCII, and the quote and the
+// backslash, as an escape.
+void print_json_string(std::FILE* text, const std::string& value) {
+  std::fputc('"', text);
+  for (const char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '"' || byte == '\\') {
+      std::fprintf(text, "\\%c", byte);
+    } else if (byte < 0x20 || byte > 0x7E) {
+      std::fprintf(text, "\\u%04X", byte);
+    } else {
+      std::fputc(byte, text);
+    }
+  }
+  std::fputc('"', text);
+}
+
+// The numbers of the listing and the totals, one file a line. The label is
+// the one the heading shows: TNS-DOS with -tns, else CP/M 3.
+void print_json(std::FILE* text, const Disk& disk, const std::string& type_name,
+                std::string label, const std::vector<CatalogueItem>& items, long long total_k) {
+  const Directory& directory = disk.directory();
+  if (const int index = directory.label(); label.empty() && index >= 0) {
+    label = entry_name(directory.entry(index));
+  }
+  std::fprintf(text, "{\n  \"image\": ");
+  print_json_string(text, disk.name());
+  std::fprintf(text, ",\n  \"type\": ");
+  print_json_string(text, type_name);
+  std::fprintf(text, ",\n  \"label\": ");
+  if (label.empty()) {
+    std::fprintf(text, "null");
+  } else {
+    print_json_string(text, label);
+  }
+  std::fprintf(text, ",\n  \"files\": [");
+  for (std::size_t j = 0; j < items.size(); ++j) {
+    const CatalogueItem& item = items[j];
+    const auto entries = static_cast<int>(directory.file_entries(item.first).size());
+    std::fprintf(text, "%s\n    {\"user\": %d, \"name\": ", j == 0 ? "" : ",", item.user);
+    print_json_string(text, item.name);
+    std::fprintf(text,
+                 ", \"records\": %d, \"kib\": %d, \"read_only\": %s, \"system\": %s, "
+                 "\"entries\": %d}",
+                 item.records, item.size_k, item.read_only ? "true" : "false",
+                 item.system ? "true" : "false", entries);
+  }
+  std::fprintf(text, "%s],\n", items.empty() ? "" : "\n  ");
+  std::fprintf(text, "  \"used_kib\": %lld,\n  \"free_kib\": %d,\n  \"free_entries\": %d\n}\n",
+               total_k, disk.map().count_free() * (disk.geometry().au_size / 1024),
+               directory.count_free());
+}
+
 }  // namespace
 
-void run_catalogue(Disk& disk, const Request& request, Output& out) {
+void run_catalogue(Disk& disk, const Request& request, const std::string& type_name,
+                   Output& out) {
   const std::optional<CpmName> mask = parse_cpm_name(request.mask);
   if (!mask) {
     out.fail({ERR_BAD_NAME, request.mask});
@@ -115,15 +172,19 @@ void run_catalogue(Disk& disk, const Request& request, Output& out) {
 
   std::vector<CatalogueItem> items = collect_items(disk, *mask, request.user);
   sort_items(items, request.unsorted);
-  const bool two_columns = !request.one_column && !request.stamps;
-  std::FILE* text = out.text();
-
-  print_heading(text, disk, request, label, two_columns);
   // A corrupt directory may name more than fits an int of KiB.
   long long total_k = 0;
+  for (const CatalogueItem& item : items) total_k += item.size_k;
+  std::FILE* text = out.text();
+  if (request.json) {
+    print_json(text, disk, type_name, label, items, total_k);
+    return;
+  }
+  const bool two_columns = !request.one_column && !request.stamps;
+
+  print_heading(text, disk, request, label, two_columns);
   for (std::size_t j = 0; j < items.size(); ++j) {
     print_item(text, items[j], request.stamps);
-    total_k += items[j].size_k;
     std::fprintf(text, "%s", two_columns && j % 2 == 0 ? "\t" : "\n");
     if (request.page_size > 0 && (j + 1) % static_cast<std::size_t>(request.page_size) == 0) {
       out.wait_for_enter(kPagePrompt);

@@ -2,6 +2,8 @@
 // through `out` and reports its failures there; none of them ends the run.
 #pragma once
 
+#include <string>
+
 #include "commands/output.h"
 #include "commands/request.h"
 #include "cpm/definition.h"
@@ -26,7 +28,8 @@ Error run_format(Disk& disk, const Request& request, bool created, Output& out);
 // them and the command runs.
 Error load_directory(Disk& disk, const Request& request, Output& out);
 
-void run_catalogue(Disk& disk, const Request& request, Output& out);
+// `type_name`: the image type the run uses, as -cj names it.
+void run_catalogue(Disk& disk, const Request& request, const std::string& type_name, Output& out);
 void run_add(Disk& disk, const Request& request, Output& out);
 void run_erase(Disk& disk, const Request& request, Output& out);
 void run_extract(Disk& disk, const Request& request, Output& out);

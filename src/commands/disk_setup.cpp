@@ -52,7 +52,8 @@ Error load_directory(Disk& disk, const Request& request, Output& out) {
   // caller reports it.
   if (error) return {error.code, printable(error.subject), error.detail};
   for (const Error& entry : invalid) out.report({entry.code, printable(entry.subject), entry.detail});
-  if (!invalid.empty()) std::fprintf(out.text(), "\n");
+  // JSON stands alone on standard output.
+  if (!invalid.empty() && !request.json) std::fprintf(out.text(), "\n");
   return {};
 }
 

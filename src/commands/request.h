@@ -52,6 +52,7 @@ struct Request {
   bool ignore_invalid = false;  // -iide
   bool tns = false;             // -tns
   bool no_banner = false;       // -nb: -t and -h show the file alone
+  bool json = false;            // -cj: the catalogue as one JSON document
   bool text_mode = false;       // -txt: CR LF lines ended by Ctrl-Z on the CP/M side
 
   std::string image_path() const { return image_dir + image_name; }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """What only a running xev shows: exit statuses and the order of its two
 streams, the definition file found through argv[0], the console waits,
-failing host devices, and -txt against cpmcp -t.
+failing host devices, and what another program reads: -txt against cpmcp -t,
+-cj through Python's json.
 
   blackbox_test.py XEV [--same-as NATIVE_XEV RUNNER...]
 
@@ -9,7 +10,7 @@ With a RUNNER (wine), XEV is a Windows xev.exe: the cases that need a POSIX
 terminal, argv[0] of our choosing or devices are skipped there, and a run of
 every command must give the same bytes as the native NATIVE_XEV.
 """
-import os, re, select, shutil, signal, subprocess, sys, tempfile, termios, time
+import json, os, re, select, shutil, signal, subprocess, sys, tempfile, termios, time
 
 XEV = os.path.abspath(sys.argv[1])
 NATIVE_XEV, RUNNER = (os.path.abspath(sys.argv[3]), sys.argv[4:]) if sys.argv[2:3] == ["--same-as"] else (None, [])
@@ -62,7 +63,7 @@ def statuses_and_streams():
 
 
 def scripting():
-    """-txt writes and reads what cpmcp -t does."""
+    """-txt writes and reads what cpmcp -t does; -cj, read by Python, agrees with -c."""
     cwd, program = folder()
     path = lambda name: os.path.join(cwd, name)
     text = b"".join(b"line %d of text\n" % i for i in range(1000))  # two directory entries
@@ -75,6 +76,32 @@ def scripting():
     run(cwd, program, "g.dsk", "-x", "PEER.TXT", "-txt")
     check("-txt as cpmcp -t", [open(path(n), "rb").read() for n in ("peer.txt", "PEER.TXT")], [text] * 2)
     check("-nb -t -txt: the text alone", run(cwd, program, "g.dsk", "-nb", "-t", "T.TXT", "-txt")[1], text)
+    run(cwd, program, "g.dsk", "-sa", "PEER.TXT", "RS")
+    with open(path("g.dsk"), "r+b") as image:  # a name to escape in user area 3, a TNS-DOS label
+        image.seek(6656 + 4 * 32)
+        image.write(b'\x03A"Q     T\\X' + bytes(20) + b"\xe5MYDISK     \0\0\0\xff" + bytes(16))
+    for options, label, entries in ((["-c"], None, [1, 2, 2]),
+                                    (["-tns", "-cu", "-u", "0", "-c", "*.TXT"], "MYDISK", [2, 2])):
+        d = json.loads(run(cwd, program, "g.dsk", "-cj", *options)[1])
+        lines = "".join("%2d %-12s  %4d %4dK  %s%s\n" % (f["user"], f["name"], f["records"], f["kib"],
+                        "-R"[f["read_only"]], "-S"[f["system"]]) for f in d["files"])
+        lines += "\n%dK in %d file(s), %dK free\n%d directory entries free\n\n" % (
+            d["used_kib"], len(d["files"]), d["free_kib"], d["free_entries"])
+        listing = run(cwd, program, "g.dsk", "-c1", *options)[1]
+        check("-cj as -c " + options[0], (lines.encode(), d["image"], d["type"], d["label"],
+                                          [f["entries"] for f in d["files"]]),
+              (listing[listing.index(b"-\n") + 2:], "g.dsk", "dsk", label, entries))
+    with open(path("xev.ini"), "wb") as ini:  # one type of that size, found by detection
+        ini.write(INI.split(b"[zzq]")[0])
+    shutil.copy(path("g.dsk"), path("g.img"))
+    env = dict(os.environ, XDG_CONFIG_HOME=cwd)
+    check("-cj names the type used", [json.loads(run(cwd, program, "g.img", *o, "-cj", "-c", env=env)[1])
+                                      ["type"] for o in ([], ["-it", "DSK"])], ["dsk", "DSK"])
+    with open(path("g.dsk"), "r+b") as image:  # control bytes (reported with -iide), a CP/M 3 label
+        image.seek(6656 + 6 * 32)
+        image.write(b"\x01\x01\x7f" + b" " * 9 + bytes(20) + b"\x20CPM3LABL   " + bytes(20))
+    d = json.loads(run(cwd, program, "g.dsk", "-iide", "-cj", "-u", "1", "-c")[1])
+    check("-cj escapes, CP/M 3 label", (d["files"][0]["name"], d["label"]), ("\x01\x7f", "CPM3LABL"))
     shutil.rmtree(cwd)
 
 
@@ -178,7 +205,8 @@ def same_as_native():
                 ["g.dsk", "-s", "out/sys.bin"], ["g.dsk", "-w", "in/B.BIN"], ["g.dsk", "-i", "g2.dsk"],
                 ["t.dsk", "-f", "-tns", "-lbl", "tns"], ["t.dsk", "-tns", "-a", "in/T.TXT"], ["t.dsk", "-c"],
                 ["g.dsk", "-a", "gone/*"], ["x.dsk", "-c"], ["g.dsk", "-iti"], ["g.dsk", "-x", "out/NONE"],
-                ["g.dsk", "-a", "in/T.TXT", "-afn", "U.TXT", "-txt"], ["g.dsk", "-nb", "-h", "U.TXT"]]
+                ["g.dsk", "-a", "in/T.TXT", "-afn", "U.TXT", "-txt"], ["g.dsk", "-nb", "-h", "U.TXT"],
+                ["g.dsk", "-cj", "-c"]]
     results = []
     for xev in (XEV, NATIVE_XEV):
         cwd, program = folder(xev)

@@ -1,4 +1,6 @@
-// What scripts meet around the commands: --help and --version, and -nb.
+// What scripts meet around the commands: --help and --version, -nb, and the
+// refusals of -cj and -txt (the black-box script reads -cj with Python and
+// holds -txt against cpmcp).
 #include <gtest/gtest.h>
 
 #include "support/harness.h"
@@ -23,6 +25,8 @@ TEST(Scripting, QueriesAndTheBanner) {
       {{"--help", "-c"}, true, "\n", "Extension of the Image name `--help` missing !!!\n", 16},
       {{"g.dsk", "-nb"}, false, usage, "", 0},
       {{"g.dsk", "-nb", "-C"}, false, "\n", "Unknown option: `-C` !!!\n", 95},
+      {{"g.dsk", "-cj", "-c1", "-c"}, false, "\n", refused + "-cj !!!\n", 94},
+      {{"g.dsk", "-cd", "-cj", "-c"}, false, "\n", refused + "-cj !!!\n", 94},
       {{"g.dsk", "-txt", "-c"}, true, "\n", refused + "-txt !!!\n", 94},
   };
   for (const auto& c : cases) {

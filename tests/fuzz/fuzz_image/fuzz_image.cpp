@@ -150,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.one_column = (layout_bits & 2) != 0;
     request.tns = (layout_bits & 4) != 0;
     request.page_size = layout_bits == 5 ? 2 : -1;
-    run_catalogue(reading, request, out);
+    run_catalogue(reading, request, request.image_type, out);
   }
   request.host_dir = g_dir + "out/";
   std::filesystem::create_directory(request.host_dir);
