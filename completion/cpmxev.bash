@@ -1,24 +1,26 @@
-# bash completion for xev, the CP/M disk image manager      -*- shell-script -*-
+# bash completion for cpmxev, the CP/M disk image manager   -*- shell-script -*-
+# (installed as cpmxev on POSIX systems; xev in a build tree)
 #
-# Completes, after `xev`:
+# Completes, after `cpmxev`:
 #   - the first argument: image files whose extension is an image type of the
-#     definition files (the user's xev/xev.ini, and xev.ini and
-#     xev-formats.ini beside the xev that will run), and folders;
+#     definition files (the user's xev/xev.ini, and cpmxev.ini and
+#     cpmxev-formats.ini beside the program that will run), and folders;
 #   - later arguments: the options, and the values of the option before:
 #     image types after -it,
 #     host paths after -a, -w, -s and -x, images of the same type after -i,
 #     the CP/M names of the image after -c, -e, -t, -h, -sa, -su and -x
-#     (read from `xev IMAGE -c1 -cu -c`), attributes after -sa NAME, and
+#     (read from `PROGRAM IMAGE -c1 -cu -c`), attributes after -sa NAME, and
 #     user areas after -u and -su NAME.
 #
-# The xev consulted is the command word itself when it holds a slash, else the
-# xev found on PATH, else $XEV_COMPLETION_PROGRAM, else the xev installed in
-# the same prefix as this script (PREFIX/share/bash-completion/completions).
+# The program consulted is the command word itself when it holds a slash,
+# else the one found on PATH, else $XEV_COMPLETION_PROGRAM, else the cpmxev
+# installed in the same prefix as this script
+# (PREFIX/share/bash-completion/completions).
 
 _xev_installed_program=
 case ${BASH_SOURCE[0]-} in
     */share/bash-completion/completions/*)
-        _xev_installed_program=${BASH_SOURCE[0]%/share/bash-completion/completions/*}/bin/xev
+        _xev_installed_program=${BASH_SOURCE[0]%/share/bash-completion/completions/*}/bin/cpmxev
         ;;
 esac
 
@@ -57,11 +59,11 @@ _xev_dequote() {
     _xev_word=$out
 }
 
-# Finds the xev that the command line will run. Sets _xev_run (the command to
-# run it with) and _xev_ini (its definition file; its named formats lie
-# beside it, named <program>-formats.ini). xev looks for the file in
-# the folder of argv[0] when that has one, else in the folder where the
-# executable really lies; the two cases are mirrored here.
+# Finds the program that the command line will run. Sets _xev_run (the
+# command to run it with) and _xev_ini (its definition file; its named formats
+# lie beside it, named <program>-formats.ini). The program looks for the files
+# named after argv[0] in the folder of argv[0] when that has one, else in the
+# folder where the executable really lies; the two cases are mirrored here.
 _xev_locate() {
     local word path
     _xev_run= _xev_ini=
@@ -83,7 +85,8 @@ _xev_locate() {
     else
         return 1
     fi
-    local name=${path##*/}
+    # The folder is where the program lies; the name, the one it is run by.
+    local name=${_xev_run##*/}
     [[ $path == */* ]] || path=./$path
     _xev_ini=${path%/*}/${name%.*}.ini
 }
@@ -310,4 +313,4 @@ _xev() {
     return 0
 }
 
-complete -F _xev xev
+complete -F _xev cpmxev
