@@ -4,7 +4,8 @@
 # Completes, after `cpmxev`:
 #   - the first argument: image files whose extension is an image type of the
 #     definition files (the user's xev/xev.ini, and cpmxev.ini and
-#     cpmxev-formats.ini beside the program that will run), and folders;
+#     cpmxev-formats.ini beside the program that will run), folders, and
+#     --help and --version;
 #   - later arguments: the options, and the values of the option before:
 #     image types after -it,
 #     host paths after -a, -w, -s and -x, images of the same type after -i,
@@ -25,7 +26,8 @@ case ${BASH_SOURCE[0]-} in
 esac
 
 # Options in the order of the usage text.
-_xev_options='-c -f -q -a -afn -ow -e -x -sa -su -h -t -w -i -s -iide -iti -tns -lbl -u -cp -c1 -cu -cd -it'
+_xev_options='-c -f -q -a -afn -ow -e -x -sa -su -h -t -w -i -s -iide -iti -tns -lbl -u -cp -c1 -cu -cd
+-it -cj -txt -nb'
 
 # How many of the following words an option takes as its values. -c takes
 # the next word as its mask whatever it is, so it counts as one.
@@ -208,6 +210,10 @@ _xev() {
     compopt -o filenames 2>/dev/null
 
     if ((cword == 1)); then
+        if [[ $cur == --* ]]; then
+            mapfile -t COMPREPLY < <(compgen -W '--help --version' -- "$cur")
+            return 0
+        fi
         local -a types=()
         mapfile -t types < <(_xev_all_types | sort -u)
         if ((${#types[@]})); then

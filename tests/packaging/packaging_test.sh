@@ -20,11 +20,18 @@ manual() {
     local page=$src/doc/cpmxev.1 text option missing='' name format code count=0
     check 'mandoc -Tlint' '' "$(mandoc -Tlint "$page" 2>&1)"
     text=$(mandoc -Tascii "$page" | sed 's/.\x08//g') # as read, overstriking removed
-    # Each option of the usage text has a tagged paragraph of its own.
-    for option in $("$xev" </dev/null | grep -oE '^  -[a-z0-9]+' | sort -u); do
-        ((++count)) && grep -qE "^       $option( |\$)" <<<"$text" || missing+=" $option"
+    # Each option of the option table has a tagged paragraph in the manual and
+    # a place in the completion and in the README's usage.
+    local completion readme
+    completion=$(sed -n "/^_xev_options='/,/'\$/p" "$src/completion/cpmxev.bash")
+    readme=$(sed -n '/^## Usage/,/^## Examples/p' "$src/README.md")
+    for option in $(sed -nE 's/^ +\{"(-[a-z0-9]+)", V::.*/\1/p' "$src/src/cli/options.cpp"); do
+        ((++count))
+        grep -qE "^       $option( |\$)" <<<"$text" || missing+=" $option"
+        grep -qE -- "(^|[' ])$option( |'|\$)" <<<"$completion" || missing+=" completion$option"
+        grep -qE -- "[\` ]$option( |\`|\$)" <<<"$readme" || missing+=" README$option"
     done
-    check 'options without an entry' '23 ' "$count $missing"
+    check 'options without an entry' '28 ' "$count $missing"
     # Each exit code with its message, a placeholder as any lower-case stand-in.
     count=0 missing=
     while IFS=$'\t' read -r name format; do
@@ -53,7 +60,8 @@ completion() {
         cpmxev a.dsk -u "${name% *}" -a host.txt -afn "${name#* }" >/dev/null
     done
     check 'images by type' 'B.DSK a.dsk bin sub' "$(complete_line cpmxev '')"
-    check 'options after values' '-c -c1 -cd -cp -cu' "$(complete_line cpmxev a.dsk -u 3 -sa X RS -c)"
+    check 'queries' '--help --version' "$(complete_line cpmxev --)"
+    check 'options after values' '-c -c1 -cd -cj -cp -cu' "$(complete_line cpmxev a.dsk -u 3 -sa X RS -c)"
     check 'names from the catalogue' 'PIP.COM STAT.COM \$\$\$.SUB' "$(complete_line cpmxev a.dsk -e '')"
     check 'names of user 3' 'PIP.COM' "$(complete_line cpmxev a.dsk -u 3 -e '')"
     check 'named formats after -it' 'ibm-3740' "$(complete_line cpmxev a.dsk -it IBM-37)"
