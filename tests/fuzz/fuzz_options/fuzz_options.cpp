@@ -38,5 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(r.page_size == -1 || (r.page_size >= 2 && r.page_size % 2 == 0));
   FUZZ_CHECK(r.format == Format::kNone ? r.command != Command::kNone
                                        : r.command == Command::kNone || r.command == Command::kAdd);
+  FUZZ_CHECK(!r.json || (r.command == Command::kCatalogue && !r.one_column && r.page_size == -1 &&
+                         !line.banner));
+  FUZZ_CHECK(!r.text_mode || r.command == Command::kAdd || r.command == Command::kExtract ||
+             r.command == Command::kType);
   return 0;
 }
