@@ -76,8 +76,10 @@ Error detect_image_type(const Request& request, const std::vector<DefinitionFile
   }
   if (fitting.size() == 1) {
     type = std::move(fitting.front());
-    // JSON names the type itself and stands alone.
-    if (!request.json) std::fprintf(out.text(), "Image type `%s` detected\n", type.name.c_str());
+    // JSON names the type itself and stands alone; -nb asks for no preamble.
+    if (!request.json && !request.no_banner) {
+      std::fprintf(out.text(), "Image type `%s` detected\n", type.name.c_str());
+    }
     return {};
   }
   if (fitting.size() > 1) {

@@ -97,6 +97,7 @@ def scripting():
     env = dict(os.environ, XDG_CONFIG_HOME=cwd)
     check("-cj names the type used", [json.loads(run(cwd, program, "g.img", *o, "-cj", "-c", env=env)[1])
                                       ["type"] for o in ([], ["-it", "DSK"])], ["dsk", "DSK"])
+    check("-nb: no detection note", run(cwd, program, "g.img", "-nb", "-t", "T.TXT", "-txt", env=env)[1], text)
     with open(path("g.dsk"), "r+b") as image:  # control bytes (reported with -iide), a CP/M 3 label
         image.seek(6656 + 6 * 32)
         image.write(b"\x01\x01\x7f" + b" " * 9 + bytes(20) + b"\x20CPM3LABL   " + bytes(20))
