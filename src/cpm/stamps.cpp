@@ -39,7 +39,7 @@ std::string format_stamp(const DateStamp& stamp) {
   int month = 1;
   while (month < 12 && stamp_of(year, month + 1, 1, 0, 0).day <= stamp.day) ++month;
   const int day = stamp.day - stamp_of(year, month, 1, 0, 0).day + 1;
-  char text[32];
+  char text[64];  // room for any int the format could be given
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", year, month, day, stamp.hour,
                 stamp.minute);
   return text;
