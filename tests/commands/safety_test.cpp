@@ -97,7 +97,7 @@ TEST_F(Safety, OverwriteKeepsWhatIsNotReplaced) {
   folder.write("in/C", "c");
   folder.write("in/O", "");
   std::filesystem::resize_file(folder.path("in/O"), 8388609);
-  put(entry(0, "A", "", 0, 0, 8, {1}) + entry(5, "B", "", 0, 0, 8, {2}) + entry(0, "C", "", 0, 0, 8, {3}) +
+  put(entry(2, "A", "", 0, 0, 8, {1}) + entry(5, "B", "", 0, 0, 8, {2}) + entry(0, "C", "", 0, 0, 8, {3}) +
       entry(0, "O", "", 0, 0, 8, {4}));
   const Result run = xev(folder, {"s.t", "-a", "in/*", "-ow"});
   EXPECT_EQ(run.err, "Disk full !!!\n");
