@@ -80,6 +80,13 @@ std::string user_config_dir();
 // The line end of the host's text files: "\n" on POSIX, "\r\n" on Windows.
 const char* text_line_end();
 
+// Replaces the contents of the file `path` (the file a symbolic link names)
+// with `size` bytes from `data`: they go into a new file in the same folder,
+// which is then renamed over the old one, so that an interrupted run leaves
+// the old file whole. POSIX keeps the old file's permissions. False when
+// anything fails; the old file is then as it was and the new one removed.
+bool replace_file(const std::string& path, const std::uint8_t* data, std::size_t size);
+
 // Puts standard input, output and error into binary mode, so that no byte
 // read or written is translated: the texts end their lines with "\n" alone
 // on every host. Called once, first thing in the run; nothing to do on POSIX.

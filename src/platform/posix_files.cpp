@@ -9,7 +9,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "platform/platform.h"
 
@@ -83,5 +85,26 @@ std::string user_config_dir() {
 }
 
 const char* text_line_end() { return "\n"; }
+
+bool replace_file(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  std::error_code error;
+  const std::string target = std::filesystem::canonical(path, error).string();
+  struct stat info {};
+  if (error || stat(target.c_str(), &info) != 0) return false;
+  std::string temp = target + ".XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) return false;
+  bool ok = fchmod(fd, info.st_mode & 07777) == 0;
+  for (std::size_t done = 0; ok && done < size;) {
+    const ssize_t written = ::write(fd, data + done, size - done);
+    ok = written > 0;
+    if (ok) done += static_cast<std::size_t>(written);
+  }
+  ok = fsync(fd) == 0 && ok;
+  ok = close(fd) == 0 && ok;
+  ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) unlink(temp.c_str());
+  return ok;
+}
 
 }  // namespace xev::platform

@@ -8,6 +8,7 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -79,5 +80,29 @@ std::string user_config_dir() {
 }
 
 const char* text_line_end() { return "\r\n"; }
+
+bool replace_file(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  std::string temp;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    temp = path + ".new" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
+    file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+  }
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = true;
+  for (std::size_t done = 0; ok && done < size;) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
+    DWORD written = 0;
+    ok = WriteFile(file, data + done, chunk, &written, nullptr) != 0 && written > 0;
+    done += written;
+  }
+  ok = FlushFileBuffers(file) != 0 && ok;
+  ok = CloseHandle(file) != 0 && ok;
+  ok = ok && MoveFileExA(temp.c_str(), path.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (!ok) DeleteFileA(temp.c_str());
+  return ok;
+}
 
 }  // namespace xev::platform
