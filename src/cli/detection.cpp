@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "cpm/container.h"
 #include "cpm/disk.h"
 #include "cpm/image.h"
 #include "cpm/text.h"
@@ -41,7 +42,9 @@ bool claims_a_unit_twice(const Disk& disk) {
 // entry or a unit claimed twice.
 bool fits(const Request& request, const ImageType& type) {
   std::unique_ptr<Medium> medium;
-  if (open_image_for_reading(request.image_path(), request.image_name, -1, medium)) return false;
+  if (open_image_for_reading(request.image_path(), request.image_name, type.geometry, -1, medium)) {
+    return false;
+  }
   Disk disk(type.geometry, std::move(medium));
   std::vector<Error> invalid;
   return !disk.load({}, invalid) && invalid.empty() && !claims_a_unit_twice(disk);
@@ -51,10 +54,17 @@ bool fits(const Request& request, const ImageType& type) {
 
 Error detect_image_type(const Request& request, const std::vector<DefinitionFile>& files,
                         Error failure, ImageType& type, Output& out) {
-  std::unique_ptr<Medium> image;
-  if (open_image_for_reading(request.image_path(), request.image_name, -1, image)) return failure;
-  const std::int64_t size = image->size();
-  image.reset();
+  // A container has tracks rather than a length: the sections it may hold
+  // are those whose tracks it holds.
+  const ContainerSummary container = summarize_container(request.image_path());
+  std::int64_t size = -1;
+  if (container.kind == ContainerKind::kRaw) {
+    std::unique_ptr<Medium> image;
+    if (open_image_for_reading(request.image_path(), request.image_name, {}, -1, image)) {
+      return failure;
+    }
+    size = image->size();
+  }
 
   std::vector<std::string> tried;
   std::vector<ImageType> fitting;
@@ -67,7 +77,10 @@ Error detect_image_type(const Request& request, const std::vector<DefinitionFile
 
       ImageType candidate;
       if (find_image_type(file.lines, name, candidate)) continue;
-      if (candidate.geometry.image_size != size) continue;
+      if (container.kind == ContainerKind::kRaw ? candidate.geometry.image_size != size
+                                                : !container.fits(candidate.geometry)) {
+        continue;
+      }
       candidate.source = file.path;
       bool twin = false;
       for (const ImageType& found : fitting) twin = twin || same_disk(found.geometry, candidate.geometry);

@@ -68,13 +68,17 @@ ErrorCode run(int argc, const char* const* argv, Output& out) {
   if (image.created) std::fprintf(out.text(), "Image '%s' was created.\n", request.image_name.c_str());
 
   Disk disk(std::move(type.geometry), std::move(image.medium));
+  ErrorCode code = ERR_OK;
   if (image.created || request.format != Format::kNone) {
     if (Error failure = run_format(disk, request, image.created, out)) {
       out.report(failure);
-      return failure.code;
+      code = failure.code;
     }
   }
-  return dispatch(disk, request, type.name, out);
+  if (code == ERR_OK) code = dispatch(disk, request, type.name, out);
+  // A container that has to be rebuilt is written once, after everything.
+  if (Error error = disk.medium().commit()) out.fail(error);
+  return code;
 }
 
 // --help and --version, alone where the image name stands otherwise: the

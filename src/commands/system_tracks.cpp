@@ -113,7 +113,7 @@ void run_copy_system(Disk& disk, const Request& request, Output& out) {
   const std::string path = request.host_dir + name;
   const int wait_ms = platform::same_file(path, request.image_path()) ? -1 : kLockWaitMs;
   std::unique_ptr<Medium> second;
-  if (Error error = open_image_for_reading(path, name, wait_ms, second)) {
+  if (Error error = open_image_for_reading(path, name, disk.geometry(), wait_ms, second)) {
     out.fail(error.code == ERR_IMAGE_BUSY ? error : Error{ERR_FILE_OPEN, name});
     return;
   }

@@ -13,6 +13,20 @@ constexpr int kEntrySize = 32;    // one directory entry
 constexpr int kExtentRecords = 128;
 constexpr int kExtentBytes = kExtentRecords * kRecordSize;  // one logical extent
 
+// The file format that holds an image: a plain image, or an emulator or
+// archive container (CPCEMU DSK, extended DSK, ImageDisk).
+enum class ContainerKind { kRaw, kDsk, kEdsk, kImd };
+
+// How a new image of the type is laid out when it is created as a
+// container: sectors of `sector_size` bytes numbered from `first_id` on
+// every track, tracks on `heads` sides taken in turns.
+struct ContainerLayout {
+  ContainerKind kind = ContainerKind::kRaw;
+  int sector_size = 128;
+  int first_id = 1;
+  int heads = 1;
+};
+
 struct Geometry {
   int sectors_per_track = 0;  // 128-byte records per track (SPT)
   // skew[s]: the 1-based position within its track of logical sector s.
@@ -28,6 +42,7 @@ struct Geometry {
   int pointers_per_entry = 0;  // 16 one-byte or 8 two-byte pointers
   int dir_entry_count = 0;     // DRM + 1
   int held_units = 0;          // DIRAU: units held for the directory, 0: those it fills
+  ContainerLayout container;   // for new images; existing ones are read as they are
 
   // Allocation units the directory occupies, from unit 0 on.
   int directory_units() const {

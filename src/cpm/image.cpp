@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 #include <vector>
 
+#include "cpm/container.h"
 #include "platform/platform.h"
 
 namespace xev {
@@ -17,6 +19,18 @@ constexpr std::size_t kFillBlock = 1024 * 1024;
 constexpr std::uint8_t kFillByte = 0xE5;
 
 using platform::FilePtr;
+
+// Writes `size` bytes of the fill byte from the start, in large blocks.
+Error fill_medium(Medium& medium, std::int64_t size) {
+  const std::vector<std::uint8_t> block(kFillBlock, kFillByte);
+  for (std::int64_t done = 0; done < size;) {
+    const auto length = static_cast<std::size_t>(
+        std::min<std::int64_t>(size - done, static_cast<std::int64_t>(block.size())));
+    if (Error error = medium.write(done, block.data(), length)) return error;
+    done += static_cast<std::int64_t>(length);
+  }
+  return {};
+}
 
 // A plain image file: the layout is the file itself.
 class RawImage final : public Medium {
@@ -45,17 +59,10 @@ class RawImage final : public Medium {
     return {};
   }
 
-  // A new image: `size` bytes of the fill byte, in large blocks.
+  // A new image: `size` bytes of the fill byte.
   Error fill(std::int64_t size) {
-    const std::vector<std::uint8_t> block(kFillBlock, kFillByte);
     size_ = size;
-    for (std::int64_t done = 0; done < size;) {
-      const auto length = static_cast<std::size_t>(
-          std::min<std::int64_t>(size - done, static_cast<std::int64_t>(block.size())));
-      if (Error error = write(done, block.data(), length)) return error;
-      done += static_cast<std::int64_t>(length);
-    }
-    return {};
+    return fill_medium(*this, size);
   }
 
  private:
@@ -74,6 +81,26 @@ bool lock(std::FILE* file, bool exclusive, int wait_ms) {
   return true;
 }
 
+// The container a file announces by its first bytes; kRaw for one that
+// cannot be read or holds anything else. An ImageDisk header is read up to
+// the end of its comment. `empty`: the file holds nothing.
+ContainerKind existing_container(const std::string& path, bool& empty) {
+  empty = true;
+  FilePtr file = platform::open_file(path, false, false);
+  if (!file) return ContainerKind::kRaw;
+  std::uint8_t head[64];
+  const std::size_t got = std::fread(head, 1, sizeof head, file.get());
+  empty = got == 0;
+  const ContainerKind kind = detect_container(head, got);
+  if (kind != ContainerKind::kRaw || got < 4 || std::memcmp(head, "IMD ", 4) != 0) return kind;
+  // A long ImageDisk comment: look on for its end.
+  std::uint8_t block[4096];
+  for (std::size_t n = 0; (n = std::fread(block, 1, sizeof block, file.get())) > 0;) {
+    if (std::memchr(block, 0x1A, n) != nullptr) return ContainerKind::kImd;
+  }
+  return ContainerKind::kRaw;
+}
+
 }  // namespace
 
 Error open_image(const std::string& path, const std::string& name, const Geometry& geometry,
@@ -85,8 +112,6 @@ Error open_image(const std::string& path, const std::string& name, const Geometr
   // Nothing is looked at, cut or created before the lock is ours: two runs
   // that create the same image must not both format it.
   if (!lock(file.get(), !access.read_only, access.lock_wait_ms)) return {ERR_IMAGE_BUSY, name};
-  // What cannot be cut (a device, a pipe) shows in its length below.
-  if (access.truncate) platform::truncate(file.get());
   // Files are read record after record, mostly in order: a reading stream
   // gets a buffer. A writing one has none (see RawImage::write).
   if (access.read_only) {
@@ -94,10 +119,27 @@ Error open_image(const std::string& path, const std::string& name, const Geometr
   } else {
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
   }
+  // An existing container is used as it is, whatever the command and the
+  // type's container for new images: a full format fills its sectors. So is
+  // an existing plain image, also when a full format empties it.
+  bool empty = true;
+  if (existing_container(path, empty) != ContainerKind::kRaw) {
+    if (Error error = open_container(std::move(file), path, name, geometry, !access.read_only,
+                                     true, out.medium)) {
+      return error;
+    }
+    out.created = access.truncate;
+    return out.created ? fill_medium(*out.medium, geometry.image_size) : Error{};
+  }
+  // What cannot be cut (a device, a pipe) shows in its length below.
+  if (access.truncate) platform::truncate(file.get());
 
   const std::int64_t length = platform::file_length(file.get());
-  auto image = std::make_unique<RawImage>(name, std::move(file), length);
   out.created = access.may_create && length == 0;
+  if (out.created && empty && geometry.container.kind != ContainerKind::kRaw) {
+    return create_container(std::move(file), path, name, geometry, out.medium);
+  }
+  auto image = std::make_unique<RawImage>(name, std::move(file), length);
   if (out.created) {
     if (Error error = image->fill(geometry.image_size)) return error;
   }
@@ -106,12 +148,18 @@ Error open_image(const std::string& path, const std::string& name, const Geometr
   return {};
 }
 
-Error open_image_for_reading(const std::string& path, const std::string& name, int lock_wait_ms,
+Error open_image_for_reading(const std::string& path, const std::string& name,
+                             const Geometry& geometry, int lock_wait_ms,
                              std::unique_ptr<Medium>& out) {
   if (path.size() > kMaxPath || platform::is_directory(path)) return {ERR_IMAGE_OPEN, name};
   FilePtr file = platform::open_file(path, false, false);
   if (!file) return {ERR_IMAGE_OPEN, name};
   if (lock_wait_ms >= 0 && !lock(file.get(), false, lock_wait_ms)) return {ERR_IMAGE_BUSY, name};
+  bool empty = true;
+  if (existing_container(path, empty) != ContainerKind::kRaw) {
+    std::setvbuf(file.get(), nullptr, _IOFBF, kReadBufferSize);
+    return open_container(std::move(file), path, name, geometry, false, false, out);
+  }
   const std::int64_t length = platform::file_length(file.get());
   if (length < 0) return {ERR_IMAGE_OPEN, name};
   out = std::make_unique<RawImage>(name, std::move(file), length);

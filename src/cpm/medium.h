@@ -31,6 +31,12 @@ class Medium {
   virtual Error read(std::int64_t offset, std::uint8_t* data, std::size_t length) = 0;
   virtual Error write(std::int64_t offset, const std::uint8_t* data, std::size_t length) = 0;
 
+  // Makes every write so far part of the file. Most media write in place
+  // and have nothing left to do; one that has to rebuild its file does it
+  // here, once. ERR_IMAGE_WRITE when that fails (the file is then unchanged
+  // since the rebuild began).
+  virtual Error commit() { return {}; }
+
  private:
   std::string name_;
 };
