@@ -1,8 +1,10 @@
 #include "cpm/definition.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <initializer_list>
 
+#include "cpm/container.h"
 #include "cpm/text.h"
 
 namespace xev {
@@ -53,6 +55,7 @@ struct Section {
   std::int64_t dirau = 0;
   std::vector<int> skew;
   DefinitionValues as_read;
+  ContainerLayout container;
 };
 
 // a * b for non-negative factors, saturated at kSizeCap.
@@ -175,6 +178,41 @@ bool apply_key(Section& def, KeyBit bit, const char* value) {
   return accepted;
 }
 
+// A number of a container key: decimal, or hexadecimal after "0x"; a blank
+// may follow it with a comment.
+bool parse_layout_number(const std::string& value, int low, int high, int& out) {
+  const bool hex = value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X');
+  const char* digits = value.c_str() + (hex ? 2 : 0);
+  if (std::isxdigit(static_cast<unsigned char>(*digits)) == 0) return false;  // no sign, no blank
+  char* end = nullptr;
+  const long number = std::strtol(digits, &end, hex ? 16 : 10);
+  if (end == digits || (*end != '\0' && *end != ' ' && *end != '\t')) return false;
+  if (number < low || number > high) return false;
+  out = static_cast<int>(number);
+  return true;
+}
+
+// The keys that describe the container of new images. Unlike the CP/M keys,
+// a bad value fails the definition at once: a typing error must not pass
+// unnoticed as a plain image. False for a bad value; `known` tells whether
+// the key is one of them.
+bool apply_container_key(ContainerLayout& layout, const std::string& key,
+                         const std::string& value, bool& known) {
+  known = true;
+  if (key == "CONTAINER") {
+    std::string name = value.substr(0, value.find_first_of(" \t"));
+    return parse_container_kind(name, layout.kind);
+  }
+  if (key == "SECSIZE") {
+    if (!parse_layout_number(value, 128, 8192, layout.sector_size)) return false;
+    return (layout.sector_size & (layout.sector_size - 1)) == 0;
+  }
+  if (key == "SECBASE") return parse_layout_number(value, 0, 255, layout.first_id);
+  if (key == "HEADS") return parse_layout_number(value, 1, 2, layout.heads);
+  known = false;
+  return true;
+}
+
 // Reads the section body from line `next` up to the next header or the end.
 // A malformed line fails the definition; a rejected value only ends the
 // reading, and the definition is then judged by what was accepted before it.
@@ -192,6 +230,11 @@ Error read_section(const std::vector<std::string>& lines, std::size_t next,
     trim_left(value);
     if (value.empty()) return {ERR_BAD_DEFINITION, type};
 
+    bool container_key = false;
+    if (!apply_container_key(def.container, key, value, container_key)) {
+      return {ERR_BAD_DEFINITION, type};
+    }
+    if (container_key) continue;
     for (const KeyName& known : kKeys) {
       if (key != known.name) continue;
       if (!apply_key(def, known.bit, value.c_str())) return {};
@@ -250,7 +293,7 @@ Error find_image_type(const std::vector<std::string>& lines, const std::string& 
   if (!is_consistent(def, image_size)) return {ERR_BAD_DEFINITION, type};
 
   // Every value has passed its range and size checks and fits an int now.
-  Geometry& g = out.geometry;
+  Geometry g;
   g.sectors_per_track = static_cast<int>(def.spt);
   g.skew = std::move(def.skew);
   g.track_size = static_cast<int>(def.spt * kRecordSize);
@@ -264,6 +307,9 @@ Error find_image_type(const std::vector<std::string>& lines, const std::string& 
   g.pointers_per_entry = g.au_count <= 256 ? 16 : 8;
   g.dir_entry_count = static_cast<int>(def.drm + 1);
   g.held_units = static_cast<int>(def.dirau);
+  g.container = def.container;
+  if (!container_can_hold(g)) return {ERR_BAD_DEFINITION, type};
+  out.geometry = std::move(g);
   out.name = type;
   out.as_read = def.as_read;
   return {};
