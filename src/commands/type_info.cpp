@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "commands/commands.h"
+#include "cpm/container.h"
 
 namespace xev {
 namespace {
@@ -55,6 +56,17 @@ void run_type_info(const ImageType& type, Output& out) {
   std::fprintf(text, "  Track Size: %d Bytes\n", g.track_size);
   std::fprintf(text, "  Total Disk Size: %d Bytes (%g kB)\n", g.image_size, g.image_size / 1024.0);
   if (!type.source.empty()) std::fprintf(text, "  Definition File: %s\n", type.source.c_str());
+
+  // The container that new images of the type get.
+  const ContainerLayout& c = g.container;
+  if (c.kind == ContainerKind::kRaw) return;
+  const int cylinders = container_cylinders(g);
+  const int sectors = g.track_size / c.sector_size;
+  std::fprintf(text, "\nContainer for new images: %s\n", container_name(c.kind));
+  std::fprintf(text, "  Tracks: %d (%d cylinders, %s)\n", cylinders * c.heads, cylinders,
+               c.heads == 1 ? "1 head" : "2 heads in turns");
+  std::fprintf(text, "  Sectors Per Track: %d of %d Bytes, IDs 0x%02X to 0x%02X\n", sectors,
+               c.sector_size, c.first_id, c.first_id + sectors - 1);
 }
 
 }  // namespace xev
