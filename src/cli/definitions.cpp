@@ -46,6 +46,7 @@ Error load_image_type(const CommandLine& line, ImageType& type, Output& out) {
       const Error error = find_image_type(file.lines, wanted, type);
       if (error.code == ERR_NO_DEFINITION) continue;
       type.source = file.path;
+      if (!error && !named) identify_amstrad_disk(request, files, type, out);
       return error;
     }
     failure = {ERR_NO_DEFINITION, wanted};

@@ -24,7 +24,8 @@ std::vector<DefinitionFile> read_definition_files(const CommandLine& line);
 
 // The type named by -it, else by the image's extension. When neither names a
 // section and the image exists, the sections that fit it are tried
-// (detection.h); a type found so is announced on `out`.
+// (detection.h); a type found so is announced on `out`, as is an Amstrad
+// container named `.dsk` that the `dsk` type does not fit.
 Error load_image_type(const CommandLine& line, ImageType& type, Output& out);
 
 }  // namespace xev

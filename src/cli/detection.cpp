@@ -50,7 +50,45 @@ bool fits(const Request& request, const ImageType& type) {
   return !disk.load({}, invalid) && invalid.empty() && !claims_a_unit_twice(disk);
 }
 
+constexpr int kCpcSystemId = 0x41;
+constexpr int kCpcDataId = 0xC1;
+constexpr int kPcwTracks = 40;
+constexpr int kPcwSectors = 9;
+constexpr int kPcwSectorSize = 512;
+
+// The Amstrad type the first track of a container names, or nullptr.
+const char* amstrad_type(const ContainerSummary& summary) {
+  if (summary.first_id == kCpcSystemId) return "cps";
+  if (summary.first_id == kCpcDataId) return "cpd";
+  if (summary.first_id == 1 && summary.heads == 1 &&
+      summary.track_bytes.size() == static_cast<std::size_t>(kPcwTracks) &&
+      summary.first_track_sectors == kPcwSectors && summary.first_sector_size == kPcwSectorSize) {
+    return "pcw";
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+void identify_amstrad_disk(const Request& request, const std::vector<DefinitionFile>& files,
+                           ImageType& type, Output& out) {
+  if (!equals_ignoring_case(request.image_type, "dsk")) return;
+  const ContainerSummary summary = summarize_container(request.image_path());
+  if (summary.kind != ContainerKind::kDsk && summary.kind != ContainerKind::kEdsk) return;
+  if (summary.fits(type.geometry)) return;
+  const char* name = amstrad_type(summary);
+  if (name == nullptr) return;
+  for (const DefinitionFile& file : files) {
+    ImageType found;
+    const Error error = find_image_type(file.lines, name, found);
+    if (error.code == ERR_NO_DEFINITION) continue;
+    if (error) return;  // a broken section: the type stays and fails on its own
+    found.source = file.path;
+    type = std::move(found);
+    std::fprintf(out.text(), "Image type `%s` detected\n", name);
+    return;
+  }
+}
 
 Error detect_image_type(const Request& request, const std::vector<DefinitionFile>& files,
                         Error failure, ImageType& type, Output& out) {

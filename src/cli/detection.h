@@ -17,4 +17,13 @@ namespace xev {
 Error detect_image_type(const Request& request, const std::vector<DefinitionFile>& files,
                         Error failure, ImageType& type, Output& out);
 
+// Amstrad CPC, PCW and Spectrum +3 disks come as `.dsk` files, the extension
+// of the 8-inch type. A DSK or extended DSK container named so that `type`
+// does not fit is taken by its first track: sector IDs from 0x41 make it
+// `cps` (CPC system format), from 0xC1 `cpd` (CPC data format), from 0x01 on
+// 40 single-sided tracks of nine 512-byte sectors `pcw`. `type` becomes that
+// section, announced as a detected type; without such a section it stays.
+void identify_amstrad_disk(const Request& request, const std::vector<DefinitionFile>& files,
+                           ImageType& type, Output& out);
+
 }  // namespace xev
