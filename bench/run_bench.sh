@@ -2,8 +2,9 @@
 # Times xev against cpmtools' cpmcp on the same kind of image: adding one
 # 8 MiB file, extracting it again, and adding 500 small files; and a full
 # format of a 1 GiB image against writing as many bytes in 1 MiB blocks (dd).
-# Each figure is the best of several runs; every copy is checked byte for
-# byte.
+# Then times xev on one floppy disk held in containers against the same disk
+# as a plain image: catalogue, add and extract. Each figure is the best of
+# several runs; every copy is checked byte for byte.
 #
 #   run_bench.sh path/to/xev [work-folder] [runs]
 set -euo pipefail
@@ -127,3 +128,110 @@ echo
 echo "| Operation                    |       xev |        dd | ratio |"
 echo "|------------------------------|-----------|-----------|-------|"
 row "full format, 1 GiB image" "$xev_format" "$dd_format"
+
+# ---- Containers against the plain image of the same disk ----
+# A 1.44 MB two-sided floppy as a plain image, in each container xev
+# creates, and (with libdsk's dsktrans) as an ImageDisk file whose empty
+# sectors are stored as one byte each, so that the first add rewrites it.
+for kind in RAW EDSK DSK IMD; do
+  cat >> xev.ini <<INI
+[f$kind]
+SPT=72
+XLT=0
+BLS=2
+EXM=0
+DSM=710
+DRM=255
+OFF=2
+CONTAINER=$kind
+SECSIZE=512
+HEADS=2
+INI
+done
+mkdir floppy
+for i in $(seq -w 0 199); do
+  head -c $((RANDOM % 4000 + 1)) /dev/urandom > "floppy/G$i.DAT"
+done
+kinds=(RAW EDSK DSK IMD)
+for kind in "${kinds[@]}"; do ./xev "blank.f$kind" -f >/dev/null; done
+if command -v dsktrans >/dev/null; then
+  dsktrans -itype raw -otype imd -format ibm1440 blank.fRAW blank.fSQZ >/dev/null 2>&1
+  cp blank.fSQZ check.fIMD
+  ./xev check.fIMD -c >/dev/null
+  cmp -s blank.fSQZ check.fIMD || { echo "bench: reading changed the ImageDisk file" >&2; exit 1; }
+  kinds+=(SQZ)
+  printf '[fSQZ]\nSPT=72\nXLT=0\nBLS=2\nEXM=0\nDSM=710\nDRM=255\nOFF=2\n' >> xev.ini
+fi
+
+# Processor time (user and system, microseconds) of "$@": steadier than the
+# clock on a shared machine, where the container and plain runs below would
+# otherwise compare the load of the moment more than the work.
+cpu_us() {
+  local TIMEFORMAT='%3U %3S' t
+  t=$( { time "$@" >/dev/null 2>&1; } 2>&1 )
+  awk -v t="$t" 'BEGIN { split(t, p, " "); printf "%d\n", (p[1] + p[2]) * 1e6 }'
+}
+repeat() { local i; for i in $(seq 20); do "$@"; done; }  # commands too quick to time once
+keep_best() {  # table, key, time
+  local -n slot=$1
+  if [[ -z ${slot[$2]:-} || $3 -lt ${slot[$2]} ]]; then slot[$2]=$3; fi
+}
+declare -A add copy list get
+out=$(mktemp -d /dev/shm/xev-bench.XXXXXX 2>/dev/null || mktemp -d)/got
+trap 'rm -rf "$(dirname "$out")"' EXIT
+# Rounds in turn over the kinds, so that each meets the same load.
+for _ in $(seq "$runs"); do
+  for kind in "${kinds[@]}"; do
+    image=disk.f$kind
+    # Adding needs a blank disk each time: the copying is timed apart and
+    # taken off.
+    fresh_add() { cp "blank.f$kind" "$image"; ./xev "$image" -a 'floppy/*'; }
+    fresh_copy() { cp "blank.f$kind" "$image"; }
+    keep_best copy "$kind" "$(cpu_us repeat fresh_copy)"
+    keep_best add "$kind" "$(cpu_us repeat fresh_add)"
+    keep_best list "$kind" "$(cpu_us repeat ./xev "$image" -c)"
+    # Into memory (tmpfs where there is one): creating 200 files on a disk
+    # file system costs more, and more unevenly, than anything xev does.
+    rm -rf "$out"; mkdir "$out"
+    keep_best get "$kind" "$(cpu_us repeat ./xev "$image" -x "$out/*.*")"
+    rm -rf "got$kind"; cp -r "$out" "got$kind"
+  done
+done
+for kind in "${kinds[@]}"; do add[$kind]=$((add[$kind] - copy[$kind])); done
+for kind in "${kinds[@]:1}"; do
+  diff -r gotRAW "got$kind" >/dev/null || { echo "bench: $kind extracted other bytes" >&2; exit 1; }
+done
+[[ $(ls gotRAW | wc -l) == 200 ]] || { echo "bench: xev did not add 200 files" >&2; exit 1; }
+
+ratio_row() {  # name, then the times of the plain image and of each container
+  local name=$1 raw=$2 t
+  shift 2
+  printf '| %-27s | %9.4f' "$name" "$(awk -v x="$raw" 'BEGIN { print x / 1e6 }')"
+  for t in "$@"; do
+    awk -v x="$t" -v r="$raw" 'BEGIN { printf " | %7.4f (%4.2f)", x / 1e6, x / r }'
+  done
+  echo " |"
+}
+echo
+echo "Best of $runs rounds, processor seconds (user + system); in brackets the"
+echo "ratio to the plain image. Each operation is timed 20 times in a row."
+echo
+header="| Operation on a 1.44 MB disk |  plain   "
+rule="|-----------------------------|-----------"
+for kind in "${kinds[@]:1}"; do
+  name=$kind; [[ $kind == SQZ ]] && name="IMD, packed"
+  header+=$(printf ' | %-14s' "$name"); rule+="|----------------"
+done
+echo "$header |"
+echo "$rule|"
+times_of() {  # the table's times in the order of the kinds
+  local -n times=$1
+  local k
+  for k in "${kinds[@]}"; do printf '%s ' "${times[$k]}"; done
+}
+# shellcheck disable=SC2046
+ratio_row "add 200 small files" $(times_of add)
+# shellcheck disable=SC2046
+ratio_row "catalogue" $(times_of list)
+# shellcheck disable=SC2046
+ratio_row "extract all 200 files" $(times_of get)
