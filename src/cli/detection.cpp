@@ -68,33 +68,43 @@ const char* amstrad_type(const ContainerSummary& summary) {
   return nullptr;
 }
 
+// Takes the Amstrad type a DSK or EDSK container's first track names, when
+// a definition file has that section. False when there is none, or when the
+// section is broken (the type asked for then fails on its own).
+bool take_amstrad_type(const ContainerSummary& summary, const std::vector<DefinitionFile>& files,
+                       ImageType& type, Output& out) {
+  if (summary.kind != ContainerKind::kDsk && summary.kind != ContainerKind::kEdsk) return false;
+  const char* name = amstrad_type(summary);
+  if (name == nullptr) return false;
+  for (const DefinitionFile& file : files) {
+    ImageType found;
+    const Error error = find_image_type(file.lines, name, found);
+    if (error.code == ERR_NO_DEFINITION) continue;
+    if (error) return false;
+    found.source = file.path;
+    type = std::move(found);
+    std::fprintf(out.text(), "Image type `%s` detected\n", name);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void identify_amstrad_disk(const Request& request, const std::vector<DefinitionFile>& files,
                            ImageType& type, Output& out) {
   if (!equals_ignoring_case(request.image_type, "dsk")) return;
   const ContainerSummary summary = summarize_container(request.image_path());
-  if (summary.kind != ContainerKind::kDsk && summary.kind != ContainerKind::kEdsk) return;
-  if (summary.fits(type.geometry)) return;
-  const char* name = amstrad_type(summary);
-  if (name == nullptr) return;
-  for (const DefinitionFile& file : files) {
-    ImageType found;
-    const Error error = find_image_type(file.lines, name, found);
-    if (error.code == ERR_NO_DEFINITION) continue;
-    if (error) return;  // a broken section: the type stays and fails on its own
-    found.source = file.path;
-    type = std::move(found);
-    std::fprintf(out.text(), "Image type `%s` detected\n", name);
-    return;
-  }
+  if (!summary.fits(type.geometry)) take_amstrad_type(summary, files, type, out);
 }
 
 Error detect_image_type(const Request& request, const std::vector<DefinitionFile>& files,
                         Error failure, ImageType& type, Output& out) {
   // A container has tracks rather than a length: the sections it may hold
   // are those whose tracks it holds.
+  // An Amstrad container says what it is by its sector IDs.
   const ContainerSummary container = summarize_container(request.image_path());
+  if (take_amstrad_type(container, files, type, out)) return {};
   std::int64_t size = -1;
   if (container.kind == ContainerKind::kRaw) {
     std::unique_ptr<Medium> image;

@@ -10,7 +10,9 @@
 namespace xev {
 
 // Tries the sections of `files` (a name given twice: its first section) on
-// the image of `request`. Exactly one fits: `type` becomes it, and "Image
+// the image of `request`. A DSK or EDSK container whose first track names an
+// Amstrad type (see identify_amstrad_disk) is of that type; the sections a
+// container may hold are those whose tracks it holds. Exactly one fits: `type` becomes it, and "Image
 // type `NAME` detected" is printed. Otherwise `failure` is returned: as it
 // is when nothing fits or the image cannot be read, with a hint that lists
 // the candidates and -it when several fit.

@@ -233,28 +233,35 @@ const std::string kAmstrad =
     "CONTAINER=IMD\nSECSIZE=512\nSECBASE=0xC1\n" + section("two", 36, 1, 0, 179, 63) +
     "CONTAINER=EDSK\nSECSIZE=512\nHEADS=2\n";
 
-TEST(Containers, AmstradDisksNamedDsk) {
+// Named .dsk (the 8-inch type's extension), and named so that no type is
+// given and detection decides.
+TEST(Containers, AmstradDisksAreKnownByTheirSectors) {
   const struct {
     const char* made_as;
-    std::string first_line;
+    std::string as_dsk;  // the first line; empty: the run fails with a bad size
+    std::string as_box;
   } cases[] = {
-      {"cps", "Image type `cps` detected\n"},
-      {"cpd", "Image type `cpd` detected\n"},
-      {"pcw", "Image type `pcw` detected\n"},
-      {"dsk", "Catalogue of 'm.dsk', mask: '*.*'\n"},
-      {"ims", ""},  // ImageDisk: not an Amstrad container
-      {"two", ""},  // sector 1, but two-sided
+      {"cps", "Image type `cps` detected\n", "Image type `cps` detected\n"},
+      {"cpd", "Image type `cpd` detected\n", "Image type `cpd` detected\n"},
+      {"pcw", "Image type `pcw` detected\n", "Image type `pcw` detected\n"},
+      {"dsk", "Catalogue of 'm.dsk', mask: '*.*'\n", "Image type `dsk` detected\n"},
+      {"ims", "", ""},  // ImageDisk: not an Amstrad container
+      {"two", "", ""},  // sector 1, but two-sided
   };
   for (const auto& c : cases) {
-    Folder folder;
-    folder.write("xev.ini", kAmstrad);
-    folder.write("f.txt", "amstrad");
-    xev(folder, {std::string("m.") + c.made_as, "-a", "f.txt"});
-    std::filesystem::rename(folder.path(std::string("m.") + c.made_as), folder.path("m.dsk"));
-    const Result run = xev(folder, {"m.dsk", "-c"});
-    EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1),
-              c.first_line.empty() ? "\n" : c.first_line);
-    EXPECT_EQ(run.status, c.first_line.empty() ? 3 : 0) << c.made_as;
+    for (const char* name : {"m.dsk", "m.box"}) {
+      Folder folder;
+      folder.write("xev.ini", kAmstrad);
+      folder.write("f.txt", "amstrad");
+      xev(folder, {std::string("m.") + c.made_as, "-a", "f.txt"});
+      std::filesystem::rename(folder.path(std::string("m.") + c.made_as), folder.path(name));
+      const Result run = xev(folder, {name, "-c"});
+      const std::string& line = name[2] == 'd' ? c.as_dsk : c.as_box;
+      EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1), line.empty() ? "\n" : line) << name;
+      // Listed when its type is found; a failure otherwise.
+      EXPECT_EQ(run.out.find("F.TXT") != std::string::npos, !line.empty()) << c.made_as;
+      EXPECT_EQ(run.status != 0, line.empty()) << c.made_as;
+    }
   }
 }
 
