@@ -101,6 +101,8 @@ std::vector<Track> first(const Track& track) {
 TEST(Containers, TracksAreSectorsById) {
   const std::string a = noise(128, 1);
   const std::string b = noise(128, 2);
+  const std::string x(128, 'x');
+  const std::string y(128, 'y');
   const std::string z(128, 'z');
   const struct {
     std::string before;
@@ -113,14 +115,14 @@ TEST(Containers, TracksAreSectorsById) {
        edsk(first({{9, 128, 1, a}, {3, 128, 1, b}}), false)},
       {edsk(first({{0x41, 256, 1, a + b}})), a + b, a + b, ""},
       {imd(first({{2, 256, 1, b + a}, {1, 128, 1, a}}), true), a + b, a + b, ""},
+      {imd(first({{1, 128, 1, "x"}, {2, 128, 1, "y"}})), x + y, a + b,
+       imd(first({{1, 128, 1, a}, {2, 128, 1, b}}))},
       // A sector stored as one byte is stored whole once it holds others,
       // through a new file; one that still holds one byte value stays short.
       {imd(first({{1, 128, 2, "Q"}, {2, 128, 1, a}})), std::string(128, 'Q') + a, "Q", ""},
-      {imd(first({{2, 128, 2, "x"}, {1, 128, 2, "y"}})),
-       std::string(128, 'y') + std::string(128, 'x'), a + b,
+      {imd(first({{2, 128, 2, "x"}, {1, 128, 2, "y"}})), y + x, a + b,
        imd(first({{2, 128, 1, b}, {1, 128, 1, a}}))},
-      {imd(first({{1, 128, 2, "x"}, {2, 128, 2, "y"}})),
-       std::string(128, 'x') + std::string(128, 'y'), a + z,
+      {imd(first({{1, 128, 2, "x"}, {2, 128, 2, "y"}})), x + y, a + z,
        imd(first({{1, 128, 1, a}, {2, 128, 2, "z"}}))},
   };
   for (const auto& c : cases) {
@@ -364,16 +366,16 @@ TEST(Containers, LibdskAndCpmtoolsAgree) {
           layout.two_sided ? " back.img" : std::string(" -T ") + kind + " box.img";
       EXPECT_EQ(tool(folder, "cpmcp -f t" + peer + " 0:new.bin got.bin"), 0);
       EXPECT_EQ(folder.read("got.bin").substr(0, 5000), folder.read("NEW.BIN"));
-      // A container xev makes.
+      // A container xev makes, and a file added to it.
       folder.write("xev.ini", plain + "CONTAINER=" + kind + "\n");
-      xev(folder, {"new.img", "-f"});
+      xev(folder, {"new.img", "-a", "B.BIN"});
       EXPECT_EQ(tool(folder, "dskid new.img"), 0);
       EXPECT_EQ(tool(folder, trans + " -itype " + kind + " -otype raw new.img new.raw"), 0);
       const std::string made =
           layout.two_sided ? " new.raw" : std::string(" -T ") + kind + " new.img";
       EXPECT_EQ(tool(folder, "fsck.cpm -n -f t" + made), 0);
       folder.write("xev.ini", plain);
-      xev(folder, {"fresh.img", "-f"});
+      xev(folder, {"fresh.img", "-a", "B.BIN"});
       EXPECT_TRUE(folder.read("new.raw") == folder.read("fresh.img"));
     }
   }
