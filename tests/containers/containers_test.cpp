@@ -117,6 +117,8 @@ TEST(Containers, TracksAreSectorsById) {
       {imd(first({{2, 256, 1, b + a}, {1, 128, 1, a}}), true), a + b, a + b, ""},
       {imd(first({{1, 128, 1, "x"}, {2, 128, 1, "y"}})), x + y, a + b,
        imd(first({{1, 128, 1, a}, {2, 128, 1, b}}))},
+      {imd(first({{1, 128, 4, "x"}, {2, 128, 3, "y"}})), x + y, a + b,  // deleted data
+       imd(first({{1, 128, 3, a}, {2, 128, 3, b}}))},
       // A sector stored as one byte is stored whole once it holds others,
       // through a new file; one that still holds one byte value stays short.
       {imd(first({{1, 128, 2, "Q"}, {2, 128, 1, a}})), std::string(128, 'Q') + a, "Q", ""},
@@ -233,7 +235,8 @@ const std::string kAmstrad =
     "CONTAINER=DSK\nSECSIZE=512\nSECBASE=0xC1\n" + section("pcw", 36, 1, 0, 174, 63, 1) +
     "CONTAINER=EDSK\nSECSIZE=512\nSECBASE=1\n" + section("ims", 36, 1, 0, 179, 63) +
     "CONTAINER=IMD\nSECSIZE=512\nSECBASE=0xC1\n" + section("two", 36, 1, 0, 179, 63) +
-    "CONTAINER=EDSK\nSECSIZE=512\nHEADS=2\n";
+    "CONTAINER=EDSK\nSECSIZE=512\nHEADS=2\n" + section("cp2", 36, 2, 1, 179, 63) +
+    "CONTAINER=EDSK\nSECSIZE=512\nSECBASE=0xC1\nHEADS=2\n";
 
 // Named .dsk (the 8-inch type's extension), and named so that no type is
 // given and detection decides.
@@ -249,6 +252,8 @@ TEST(Containers, AmstradDisksAreKnownByTheirSectors) {
       {"dsk", "Catalogue of 'm.dsk', mask: '*.*'\n", "Image type `dsk` detected\n"},
       {"ims", "", ""},  // ImageDisk: not an Amstrad container
       {"two", "", ""},  // sector 1, but two-sided
+      // 80 tracks: as many as the 8-inch disk needs, but not of its size
+      {"cp2", "Image type `cpd` detected\n", "Image type `cpd` detected\n"},
   };
   for (const auto& c : cases) {
     for (const char* name : {"m.dsk", "m.box"}) {
