@@ -68,11 +68,19 @@ const char* amstrad_type(const ContainerSummary& summary) {
   return nullptr;
 }
 
+// The line before the output that names a type found so. JSON names the
+// type itself and stands alone; -nb asks for no preamble.
+void announce(const Request& request, const ImageType& type, Output& out) {
+  if (!request.json && !request.no_banner) {
+    std::fprintf(out.text(), "Image type `%s` detected\n", type.name.c_str());
+  }
+}
+
 // Takes the Amstrad type a DSK or EDSK container's first track names, when
 // a definition file has that section. False when there is none, or when the
 // section is broken (the type asked for then fails on its own).
-bool take_amstrad_type(const ContainerSummary& summary, const std::vector<DefinitionFile>& files,
-                       ImageType& type, Output& out) {
+bool take_amstrad_type(const Request& request, const ContainerSummary& summary,
+                       const std::vector<DefinitionFile>& files, ImageType& type, Output& out) {
   if (summary.kind != ContainerKind::kDsk && summary.kind != ContainerKind::kEdsk) return false;
   const char* name = amstrad_type(summary);
   if (name == nullptr) return false;
@@ -83,7 +91,7 @@ bool take_amstrad_type(const ContainerSummary& summary, const std::vector<Defini
     if (error) return false;
     found.source = file.path;
     type = std::move(found);
-    std::fprintf(out.text(), "Image type `%s` detected\n", name);
+    announce(request, type, out);
     return true;
   }
   return false;
@@ -95,7 +103,7 @@ void identify_amstrad_disk(const Request& request, const std::vector<DefinitionF
                            ImageType& type, Output& out) {
   if (!equals_ignoring_case(request.image_type, "dsk")) return;
   const ContainerSummary summary = summarize_container(request.image_path());
-  if (!summary.fits(type.geometry)) take_amstrad_type(summary, files, type, out);
+  if (!summary.fits(type.geometry)) take_amstrad_type(request, summary, files, type, out);
 }
 
 Error detect_image_type(const Request& request, const std::vector<DefinitionFile>& files,
@@ -104,7 +112,7 @@ Error detect_image_type(const Request& request, const std::vector<DefinitionFile
   // are those whose tracks it holds.
   // An Amstrad container says what it is by its sector IDs.
   const ContainerSummary container = summarize_container(request.image_path());
-  if (take_amstrad_type(container, files, type, out)) return {};
+  if (take_amstrad_type(request, container, files, type, out)) return {};
   std::int64_t size = -1;
   if (container.kind == ContainerKind::kRaw) {
     std::unique_ptr<Medium> image;
@@ -138,9 +146,7 @@ Error detect_image_type(const Request& request, const std::vector<DefinitionFile
   if (fitting.size() == 1) {
     type = std::move(fitting.front());
     // JSON names the type itself and stands alone; -nb asks for no preamble.
-    if (!request.json && !request.no_banner) {
-      std::fprintf(out.text(), "Image type `%s` detected\n", type.name.c_str());
-    }
+    announce(request, type, out);
     return {};
   }
   if (fitting.size() > 1) {

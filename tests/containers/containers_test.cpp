@@ -268,6 +268,10 @@ TEST(Containers, AmstradDisksAreKnownByTheirSectors) {
       // Listed when its type is found; a failure otherwise.
       EXPECT_EQ(run.out.find("F.TXT") != std::string::npos, !line.empty()) << c.made_as;
       EXPECT_EQ(run.status != 0, line.empty()) << c.made_as;
+      // -nb: the file alone, no line about the type found.
+      if (line.find(std::string("`") + c.made_as + "`") != std::string::npos) {
+        EXPECT_EQ(xev(folder, {name, "-nb", "-t", "F.TXT"}, false).out.substr(0, 7), "amstrad");
+      }
     }
   }
 }
