@@ -107,11 +107,16 @@ Error open_image(const std::string& path, const std::string& name, const Geometr
                  const ImageAccess& access, OpenedImage& out) {
   const Error open_failure{access.may_create ? ERR_IMAGE_EXISTS : ERR_IMAGE_OPEN, name};
   if (path.size() > kMaxPath || platform::is_directory(path)) return open_failure;
-  FilePtr file = platform::open_file(path, !access.read_only, access.may_create);
-  if (!file) return open_failure;
   // Nothing is looked at, cut or created before the lock is ours: two runs
-  // that create the same image must not both format it.
-  if (!lock(file.get(), !access.read_only, access.lock_wait_ms)) return {ERR_IMAGE_BUSY, name};
+  // that create the same image must not both format it. A run we waited for
+  // may have rebuilt a container into a new file under the same name: that
+  // one is opened and locked instead.
+  FilePtr file;
+  do {
+    file = platform::open_file(path, !access.read_only, access.may_create);
+    if (!file) return open_failure;
+    if (!lock(file.get(), !access.read_only, access.lock_wait_ms)) return {ERR_IMAGE_BUSY, name};
+  } while (!platform::names_open_file(path, file.get()));
   // Files are read record after record, mostly in order: a reading stream
   // gets a buffer. A writing one has none (see RawImage::write).
   if (access.read_only) {

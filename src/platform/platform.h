@@ -54,6 +54,10 @@ FilePtr open_file(const std::string& path, bool writable, bool create);
 // open-file locks, or flock where those are missing; LockFileEx on Windows).
 bool try_lock(std::FILE* file, bool exclusive);
 
+// True when `path` still names the open file (it has not been replaced by
+// another file since it was opened).
+bool names_open_file(const std::string& path, std::FILE* file);
+
 // Cuts the open file to length 0.
 bool truncate(std::FILE* file);
 

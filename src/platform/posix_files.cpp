@@ -75,6 +75,13 @@ bool try_lock(std::FILE* file, bool exclusive) {
 
 bool truncate(std::FILE* file) { return ftruncate(fileno(file), 0) == 0; }
 
+bool names_open_file(const std::string& path, std::FILE* file) {
+  struct stat named {};
+  struct stat open {};
+  return stat(path.c_str(), &named) == 0 && fstat(fileno(file), &open) == 0 &&
+         named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
 std::string user_config_dir() {
   // A relative XDG_CONFIG_HOME is to be ignored, as the XDG rules say.
   const char* config = std::getenv("XDG_CONFIG_HOME");

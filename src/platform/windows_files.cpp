@@ -73,6 +73,9 @@ bool try_lock(std::FILE* file, bool exclusive) {
 
 bool truncate(std::FILE* file) { return _chsize_s(_fileno(file), 0) == 0; }
 
+// An open file cannot be replaced by a rename on Windows.
+bool names_open_file(const std::string&, std::FILE*) { return true; }
+
 std::string user_config_dir() {
   const char* roaming = std::getenv("APPDATA");
   if (roaming == nullptr || roaming[0] == '\0') return {};
