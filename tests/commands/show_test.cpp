@@ -1,6 +1,8 @@
 // -sa, -su, -t, -h and the system-track commands.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "support/harness.h"
 
 namespace xev::test {
@@ -9,50 +11,46 @@ namespace {
 class Show : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder.write("xev.ini", section("t", 16, 1, 0, 99, 31, 2) + section("n", 16, 1, 0, 99, 31) +
-                                "[o]\nSPT=16\nXLT=0\nBLS=1\nEXM=0\nDSM=99\nDRM=31\nOFFX=3\nOFF=2\n");
+    folder.write("xev.ini",
+                 section("t", 16, 1, 0, 99, 31, 2) + section("n", 16, 1, 0, 99, 31) +
+                     "[o]\nSPT=16\nXLT=0\nBLS=1\nEXM=0\nDSM=99\nDRM=31\nOFFX=3\nOFF=2\n");
     ASSERT_EQ(xev(folder, {"s.t", "-f"}).status, 0);
   }
-  // Entry i lies behind the two system tracks.
-  void put(const std::string& entries) { patch(folder, "s.t", 4096, entries); }
-  std::string entries(int count) { return folder.read("s.t").substr(4096, 32 * count); }
+  // All that xev with the words of `line` as arguments prints: standard output,
+  // then errors.
+  std::string run(const std::string& line) {
+    std::istringstream words(line);
+    std::vector<std::string> args;
+    for (std::string word; words >> word;) args.push_back(word);
+    const Result result = xev(folder, args);
+    return result.out + result.err;
+  }
+  void expect(const std::vector<std::pair<std::string, std::string>>& runs) {
+    for (const auto& [line, text] : runs) EXPECT_EQ(run(line), text) << line;
+  }
   Folder folder;
 };
 
 TEST_F(Show, AttributesAndUserAreaChangeEveryEntryOfAFile) {
-  put(entry(1, "a", "\xC3OM", 0, 0, 0x80, {2}) + entry(2, "X", "\xAE", 0, 0, 1, {3}) +
-      entry(1, "a", "\xC3OM", 1, 0, 1, {4}) + entry(1, "A", "COM", 0, 0, 1, {5}));
-  const struct {
-    std::vector<std::string> args;
-    std::string out;
-    std::string bytes;  // bytes 0, 9, 10 and 11 of each entry
-  } rows[] = {
-      {{"-sa", "A.COM", "-S"},
-       "Setting file attributes to '-S', mask: 'A.COM'\n\nFile attributes for 'A.COM' are "
-       "set.\n\nDone. Attributes set for 1 file(s).\n\n",
-       "\x01\xC3OM" "\x02\xAE  " "\x01\xC3OM" "\x01" "C\xCFM"},
-      {{"-sa", "*.*", "R-", "-u", "2"},
-       "Setting file attributes to 'R-', mask: '*.*'\n\nFile attributes for 'X..' are set.\n"
-       "\nDone. Attributes set for 1 file(s).\n\n",
-       "\x01\xC3OM" "\x02\xAE  " "\x01\xC3OM" "\x01" "C\xCFM"},
-      {{"-su", "?.COM", "7", "-u", "1"},
+  // Entry i lies behind the two system tracks.
+  patch(folder, "s.t", 4096,
+        entry(1, "a", "\xC3OM", 0, 0, 0x80, {2}) + entry(2, "X", "\xAE", 0, 0, 1, {3}) +
+            entry(1, "a", "\xC3OM", 1, 0, 1, {4}) + entry(1, "A", "COM", 0, 0, 1, {5}));
+  expect({
+      {"s.t -sa A.COM -S",
+       "Setting file attributes to '-S', mask: 'A.COM'\n\n"
+       "File attributes for 'A.COM' are set.\n\nDone. Attributes set for 1 file(s).\n\n"},
+      {"s.t -sa *.* R- -u 2",
+       "Setting file attributes to 'R-', mask: '*.*'\n\n"
+       "File attributes for 'X..' are set.\n\nDone. Attributes set for 1 file(s).\n\n"},
+      {"s.t -su ?.COM 7 -u 1",
        "Setting user area to '7', mask: '?.COM'\n\nUser area for 'a.COM' set.\n"
-       "User area for 'A.COM' set.\n\nDone. User area set for 2 file(s).\n\n",
-       "\x07\xC3OM" "\x02\xAE  " "\x07\xC3OM" "\x07" "C\xCFM"},
-      {{"-su", "NONE", "3"},
-       "Setting user area to '3', mask: 'NONE'\n\n\nDone. User area set for 0 file(s).\n\n",
-       "\x07\xC3OM" "\x02\xAE  " "\x07\xC3OM" "\x07" "C\xCFM"},
-  };
-  for (const auto& row : rows) {
-    std::vector<std::string> args{"s.t"};
-    args.insert(args.end(), row.args.begin(), row.args.end());
-    const Result run = xev(folder, args);
-    EXPECT_EQ(run.out, row.out);
-    std::string bytes;
-    const std::string now = entries(4);
-    for (int i = 0; i < 4; ++i) bytes += now.substr(32 * i, 1) + now.substr(32 * i + 9, 3);
-    EXPECT_EQ(bytes, row.bytes) << row.args[1];
-  }
+       "User area for 'A.COM' set.\n\nDone. User area set for 2 file(s).\n\n"},
+  });
+  const std::string now = folder.read("s.t");
+  std::string bytes;  // 0, 9, 10 and 11 of each entry
+  for (int i = 4096; i < 4224; i += 32) bytes += now[i] + now.substr(i + 9, 3);
+  EXPECT_EQ(bytes, "\007\303OM\002\256  \007\303OM\007C\317M");
 }
 
 TEST_F(Show, TypeAndHexDumpWalkTheRecordsOfOneFile) {
@@ -61,86 +59,54 @@ TEST_F(Show, TypeAndHexDumpWalkTheRecordsOfOneFile) {
   text += "\x1Ahidden";
   text.resize(256, '\x1A');
   text += "tail\x1A" + std::string(123, 'x');
-  put(entry(0, "T", "TXT", 0, 0, 3, {2}) + entry(0, "E", "", 0, 0, 0) +
-      entry(1, "B", "", 0, 0, 1, {3}));
+  patch(folder, "s.t", 4096,
+        entry(0, "T", "TXT", 0, 0, 3, {2}) + entry(0, "E", "", 0, 0, 0) +
+            entry(1, "B", "", 0, 0, 1, {3}));
   patch(folder, "s.t", 4096 + 2048, text);
-  patch(folder, "s.t", 4096 + 3072,
-        std::string("\x1F\x20\x7E\x7F\x80\xFF", 6) + std::string(122, 'b'));
+  patch(folder, "s.t", 4096 + 3072, "\x1F\x20\x7E\x7F\x80\xFF" + std::string(122, 'b'));
   const std::string prompt = " ... Press Enter to continue ...";
   std::string shown = text.substr(0, text.find('\x1A'));
   shown.insert(shown.find("line 21"), prompt);
-  const struct {
-    std::vector<std::string> args;
-    std::string out;
-  } rows[] = {
-      {{"-t", "t.txt"}, "Content of the file 't.txt' from 's.t'\n\n" + shown + "tail\n\n"},
-      {{"-t", "E"}, "Content of the file 'E' from 's.t'\n\n\n\n"},
-      {{"-t", "Q"}, "Content of the file 'Q' from 's.t'\n\nFile 'Q' not found\n\n"},
-      {{"-h", "*.TXT"}, "File name '*.TXT' must be unambiguous!\n\n"},
-      {{"-h", "B", "-u", "1"},
-       "Hex Dump of the file 'B' from 's.t'\n\n"
-       "000000  1F 20 7E 7F 80 FF 62 62 62 62 62 62 62 62 62 62  . ~...bbbbbbbbbb\n" +
-           [] {
-             std::string rows;
-             for (int offset = 16; offset < 128; offset += 16) {
-               char row[24];
-               std::snprintf(row, sizeof row, "%06X  ", offset);
-               rows += row;
-               for (int i = 0; i < 16; ++i) rows += "62 ";
-               rows += " " + std::string(16, 'b') + "\n";
-             }
-             return rows;
-           }() + "\n\n"},
-      {{"-h", "B", "-u", "0"}, "Hex Dump of the file 'B' from 's.t'\n\nFile 'B' not found\n\n"},
-  };
-  for (const auto& row : rows) {
-    std::vector<std::string> args{"s.t"};
-    args.insert(args.end(), row.args.begin(), row.args.end());
-    EXPECT_EQ(xev(folder, args).out, row.out) << row.args[1];
-  }
+  const char* b = "62 62 62 62 62 62 62 62 62 62 62 62 62 62 62 62  bbbbbbbbbbbbbbbb\n";
+  std::string hex =
+      "000000  1F 20 7E 7F 80 FF 62 62 62 62 62 62 62 62 62 62  . ~...bbbbbbbbbb\n";
+  for (int row = 1; row < 8; ++row) hex += "0000" + std::to_string(row) + "0  " + b;
+  expect({
+      {"s.t -t t.txt", "Content of the file 't.txt' from 's.t'\n\n" + shown + "tail\n\n"},
+      {"s.t -t E", "Content of the file 'E' from 's.t'\n\n\n\n"},
+      {"s.t -t a:b", "Name of this file `a:b` has incorrect format !!!\n"},
+      {"s.t -h *.TXT", "File name '*.TXT' must be unambiguous!\n\n"},
+      {"s.t -h B -u 1", "Hex Dump of the file 'B' from 's.t'\n\n" + hex + "\n\n"},
+      {"s.t -h B -u 0", "Hex Dump of the file 'B' from 's.t'\n\nFile 'B' not found\n\n"},
+  });
   // Three records are 24 rows: the pause after the twentieth.
-  const std::string dump = xev(folder, {"s.t", "-h", "T.TXT"}).out;
+  const std::string dump = run("s.t -h T.TXT");
   EXPECT_NE(dump.find("\n" + prompt + "000140  "), std::string::npos);
   EXPECT_NE(dump.find("\n000100  74 61 69 6C 1A 78"), std::string::npos);
-  EXPECT_EQ(xev(folder, {"s.t", "-t", "a:b"}).err, "Name of this file `a:b` has incorrect format !!!\n");
 }
 
 TEST_F(Show, SystemTracksMoveAsOneBlock) {
-  const std::string system = noise(4096, 3);
+  const std::string system = noise(4096, 3), before = folder.read("s.t");
   folder.write("sys.bin", system);
-  folder.write("big.bin", system + "!");
+  folder.write("big", system + "!");
   folder.write("part.bin", "boot");
-  ASSERT_EQ(xev(folder, {"n.n", "-f"}).status, 0);
-  ASSERT_EQ(xev(folder, {"o.o", "-f"}).status, 0);
   folder.write("short.t", system.substr(0, 1000));
-  const std::string before = folder.read("s.t");
-  const struct {
-    std::vector<std::string> args;
-    std::string out, err;
-  } rows[] = {
-      {{"s.t", "-w", "big.bin"}, "", "System file `big.bin` is too long. Max. length is 4096 bytes"},
-      {{"s.t", "-w", "sys.bin"}, "\nDone. System written.\n\n", ""},
-      {{"s.t", "-s", "./out.bin"}, "\nDone. System extracted.\n\n", ""},
-      {{"s.t", "-w", "part.bin"}, "\nDone. System written.\n\n", ""},
-      {{"s.t", "-w", "gone.bin"}, "", "Can't open file `gone.bin`"},
-      {{"s.t", "-i", "n.T"}, "", "Image `n.T` is of different type as main image `s.t`"},
-      {{"s.t", "-i", "noext"}, "", "Image `noext` is of different type as main image `s.t`"},
-      {{"s.t", "-i", "short.t"}, "", "Error on read from the file `short.t`"},
-      {{"n.n", "-s", "x.bin"}, "", "Image `n.n` does not contain system track"},
-      {{"o.o", "-w", "big.bin"}, "", "System file `big.bin` is too long. Max. length is 384 bytes"},
-      {{"s.t", "-s", "s.t"}, "", "File `s.t` already exist"},
-  };
-  for (const auto& row : rows) {
-    const Result run = xev(folder, row.args);
-    EXPECT_EQ(run.out, row.out) << row.args[2];
-    EXPECT_EQ(run.err, row.err.empty() ? "" : row.err + " !!!\n") << row.args[2];
-  }
-  EXPECT_EQ(folder.read("out.bin"), system);
-  std::string expected = before;
-  expected.replace(0, 4096, "boot" + system.substr(4));
-  EXPECT_EQ(folder.read("s.t"), expected);
   folder.write("copy.t", before);
-  EXPECT_EQ(xev(folder, {"s.t", "-i", "copy.t"}).out, "\nDone. System copied.\n\n");
+  ASSERT_EQ(xev(folder, {"n.n", "-f"}).status + xev(folder, {"o.o", "-f"}).status, 0);
+  expect({
+      {"s.t -w big", "System file `big` is too long. Max. length is 4096 bytes !!!\n"},
+      {"s.t -w sys.bin", "\nDone. System written.\n\n"},
+      {"s.t -w part.bin", "\nDone. System written.\n\n"},
+      {"s.t -s ./out.bin", "\nDone. System extracted.\n\n"},
+      {"s.t -i copy.t", "\nDone. System copied.\n\n"},
+      {"s.t -w gone.bin", "Can't open file `gone.bin` !!!\n"},
+      {"s.t -i n.T", "Image `n.T` is of different type as main image `s.t` !!!\n"},
+      {"s.t -i short.t", "Error on read from the file `short.t` !!!\n"},
+      {"n.n -s x.bin", "Image `n.n` does not contain system track !!!\n"},
+      {"o.o -w big", "System file `big` is too long. Max. length is 384 bytes !!!\n"},
+      {"s.t -s s.t", "File `s.t` already exist !!!\n"},
+  });
+  EXPECT_EQ(folder.read("out.bin"), "boot" + system.substr(4));
   EXPECT_EQ(folder.read("s.t"), before);
 }
 
