@@ -2,91 +2,80 @@
 // 32 i, unit a at a * BLS KiB.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
+#include <sstream>
+#include <tuple>
 
 #include "support/harness.h"
 
 namespace xev::test {
 namespace {
 
-using Args = std::vector<std::string>;
-constexpr std::size_t kMax = 8388608;
-
 // [sub]: EXM 0 where 16 pointers would allow 1, so 8 pointers an entry.
 // [wide]: 16-bit pointers to 1 KiB units hold less than EXM 0 asks for.
-const std::string kIni = section("t1", 26, 1, 0, 242, 63) + section("t2", 32, 2, 1, 199, 63) +
-                         section("t4", 64, 4, 3, 255, 127) + section("big", 64, 4, 1, 2100, 1023) +
-                         section("sub", 32, 2, 0, 155, 63) + section("wide", 32, 1, 0, 300, 63) +
-                         section("tiny", 8, 1, 0, 9, 31);
+const std::string kIni =
+    section("t1", 26, 1, 0, 242, 63) + section("t2", 32, 2, 1, 199, 63) +
+    section("t4", 64, 4, 3, 255, 127) + section("big", 64, 4, 1, 2100, 1023) +
+    section("sub", 32, 2, 0, 155, 63) + section("wide", 32, 1, 0, 300, 63) +
+    section("tiny", 8, 1, 0, 9, 31);
 
-// The lines of -a, -x or -e for `names`, after the heading.
-std::string progress(const std::string& verb, const Args& names) {
-  std::string text;
-  for (const std::string& name : names) text += "File '" + name + "' " + verb + "\n";
-  return text + "\nDone. " + std::to_string(names.size()) + " file(s) " + verb + ".\n\n";
+// xev with the words of `line` as arguments.
+Result run(const Folder& folder, const std::string& line) {
+  std::istringstream words(line);
+  std::vector<std::string> args;
+  for (std::string word; words >> word;) args.push_back(word);
+  return xev(folder, args);
 }
 
 // Each file is added, read back, erased (byte 0 of its entries only) and added
-// again into the units given back: the same image.
+// again into the units given back: the same image. Whole images and files
+// compare without a dump of their bytes.
 TEST(Files, EntriesPointersAndFillOfEachSizeReadBackAndEraseCleanly) {
   Folder folder;
   folder.write("xev.ini", kIni);
-  struct Entry {
-    int index, rc, first, count, ex = 0, s2 = 0;
-  };
-  const struct {
-    std::string type;
-    std::size_t au, size;
-    std::vector<Entry> entries;
-  } rows[] = {
-      {"t1", 1024, 200, {{0, 2, 2, 1}}},
-      {"t1", 1024, 0, {{0, 0, 0, 0}}},
-      {"t2", 2048, 40960, {{0, 0x80, 1, 16, 1}, {1, 64, 17, 4, 2}}},
-      {"sub", 2048, 24576, {{0, 0x80, 1, 8}, {1, 64, 9, 4, 1}}},
-      {"t4", 4096, 614400, {{0, 0x80, 1, 16, 3}, {8, 0x80, 129, 16, 3, 1}, {9, 64, 145, 6, 5, 1}}},
-      {"big", 4096, kMax, {{0, 0x80, 8, 8, 1}, {255, 0x80, 2048, 8, 31, 15}}},
-  };
-  for (const auto& row : rows) {
-    const std::string image = "x." + row.type;
-    SCOPED_TRACE(image + " " + std::to_string(row.size));
-    const bool wide = row.type == "big";
-    const std::string bytes = noise(row.size, 1);
+  std::filesystem::create_directory(folder.path("out"));
+  // The unit size in KiB, the size, and entries as index, RC, first unit,
+  // units, EX and S2. The file's first unit is the first one behind the
+  // directory, and the zeros written from there on show the fill.
+  const std::tuple<std::string, int, std::size_t, std::vector<std::array<int, 6>>>
+      rows[] = {
+          {"t1", 1, 200, {{0, 2, 2, 1, 0, 0}}},
+          {"t1", 1, 0, {{0, 0, 2, 0, 0, 0}}},
+          {"t2", 2, 40960, {{0, 128, 1, 16, 1, 0}, {1, 64, 17, 4, 2, 0}}},
+          {"sub", 2, 24576, {{0, 128, 1, 8, 0, 0}, {1, 64, 9, 4, 1, 0}}},
+          {"t4", 4, 548864, {{0, 128, 1, 16, 3, 0}, {8, 64, 129, 6, 1, 1}}},
+          {"big", 4, 8388608, {{0, 128, 8, 8, 1, 0}, {255, 128, 2048, 8, 31, 15}}},
+      };
+  for (const auto& [type, k, size, entries] : rows) {
+    const std::string image = "x." + type, bytes = noise(size, 1);
+    SCOPED_TRACE(image + " " + std::to_string(size));
+    const int w = type == "big" ? 2 : 1;  // bytes a pointer
+    const std::size_t start = entries[0][2] * k * 1024;
     folder.write("F.D", bytes);
-    ASSERT_EQ(xev(folder, {image, "-f"}).status, 0);
-    const std::size_t data = (wide ? 8 : row.type == "t1" ? 2 : 1) * row.au;  // zeros show the fill
-    patch(folder, image, data, std::string(folder.read(image).size() - data, '\0'));
-    const std::size_t start = row.entries[0].first * row.au;
-
-    EXPECT_EQ(xev(folder, {image, "-a", "F.D"}).out,
-              "Adding file(s) to '" + image + "'\n  path: '', mask: 'F.D'\n\n" +
-                  progress("added", {"F.D"}));
+    ASSERT_EQ(run(folder, image + " -f").status, 0);
+    patch(folder, image, start, std::string(folder.read(image).size() - start, '\0'));
+    ASSERT_EQ(run(folder, image + " -a F.D").status, 0);
     const std::string added = folder.read(image);
-    for (const Entry& e : row.entries) {
-      std::string expected = entry(0, "F", "D", e.ex, e.s2, e.rc, {}, wide);
-      for (int i = 0, au = e.first; i < e.count; ++i, ++au) {
-        expected.replace(16 + i * (wide ? 2 : 1), wide ? 2 : 1, {char(au & 0xFF), char(au >> 8)},
-                         0, wide ? 2 : 1);
-      }
-      EXPECT_EQ(added.substr(32 * std::size_t(e.index), 32), expected) << e.index;
+    for (const auto& [index, rc, first, units, ex, s2] : entries) {
+      std::string expected = entry(0, "F", "D", ex, s2, rc);
+      for (int i = 0; i < units * w; ++i)
+        expected[16 + i] = char((first + i / w) >> i % w * 8);
+      EXPECT_EQ(added.substr(32 * index, 32), expected) << index;
     }
-    const std::string unit_fill((row.au - row.size % row.au) % row.au, '\xE5');
-    EXPECT_EQ(added.substr(start, row.size + unit_fill.size()), bytes + unit_fill);
-
-    EXPECT_EQ(xev(folder, {image, "-x", "none/*.*"}).err, "File `F.D` already exist !!!\n");
-    std::filesystem::create_directory(folder.path("out"));
-    EXPECT_EQ(xev(folder, {image, "-x", "out/F.D"}).out,
-              "Extracting file(s) from '" + image + "'\n  path: 'out/', mask: 'F.D'\n\n" +
-                  progress("extracted", {"F.D"}));
-    EXPECT_EQ(folder.read("out/F.D"), bytes + unit_fill.substr(0, (128 - row.size % 128) % 128));
-    EXPECT_EQ(xev(folder, {image, "-e", "f.d"}).out,
-              "Erasing file(s) from '" + image + "', mask: 'f.d'\n\n" + progress("erased", {"F.D"}));
+    // -n % m: what is missing to a multiple of m.
+    const std::string fill(-size % (k * 1024), '\xE5');
+    EXPECT_TRUE(added.substr(start, size + fill.size()) == bytes + fill);
+    EXPECT_EQ(run(folder, image + " -x none/*.*").err, "File `F.D` already exist !!!\n");
+    EXPECT_EQ(run(folder, image + " -x out/F.D").status, 0);
+    EXPECT_TRUE(folder.read("out/F.D") == bytes + fill.substr(0, -size % 128));
+    EXPECT_EQ(run(folder, image + " -e f.d").status, 0);
     std::string erased = added;
-    for (std::size_t i = 0; i < erased.size(); i += 32) {
-      if (erased.compare(i, 12, std::string("\0F       D  ", 12)) == 0) erased[i] = '\xE5';
-    }
-    EXPECT_EQ(folder.read(image), erased);
-    EXPECT_EQ(xev(folder, {image, "-a", "F.D"}).status, 0);
-    EXPECT_EQ(folder.read(image), added);
+    for (std::size_t i = 0; i < start; i += 32)
+      if (erased[i] == '\0') erased[i] = '\xE5';
+    EXPECT_TRUE(folder.read(image) == erased);
+    EXPECT_EQ(run(folder, image + " -a F.D").status, 0);
+    EXPECT_TRUE(folder.read(image) == added);
   }
 }
 
@@ -98,72 +87,68 @@ TEST(Files, AddRefusesWhatDoesNotFitAndGoesOnWhereItCan) {
   folder.write("in/B.TXT", std::string(9300, 'b'));
   folder.write("in/a-long-name.txt", "long");
   folder.write("in/OVER", "");
-  std::filesystem::resize_file(folder.path("in/OVER"), kMax + 1);
-  const struct {
-    Args args;
-    std::string err;
-    int status, added;
-  } rows[] = {
-      {{"a.t1", "-a", "in/*"},
+  std::filesystem::resize_file(folder.path("in/OVER"), 8388609);
+  // The status, the files added (-1: no closing line) and the errors.
+  const std::tuple<int, int, std::string, std::string> rows[] = {
+      {14, 2, "a.t1 -a in/*",
        "Name of this file `a-long-name.txt` has incorrect format !!!\n"
-       "File `OVER` is too long (8388609 bytes). Max length is 8MB. !!!\n", 14, 2},
-      {{"a.t1", "-a", "in/?.TXT"}, "File `A.TXT` already exist !!!\nFile `B.TXT` already exist !!!\n",
-       12, 0},
-      {{"a.t1", "-a", "in/a-long-name.txt", "-afn", "long.txt", "-u", "3"}, "", 0, 1},
-      {{"a.t1", "-a", "in/a-long-name.txt", "-afn", "l*.txt"},
-       "File name `l*.txt` must be unambiguous! !!!\n", 27, -1},
-      {{"a.t1", "-a", "in/A.TXT", "-afn", "l;.txt"},
-       "Name of this file `l;.txt` has incorrect format !!!\n", 14, -1},
-      {{"a.t1", "-a", "in/*.none"}, "No matching files found for mask `in/*.none` !!!\n", 25, -1},
-      {{"a.t1", "-a", "gone/*"}, "Path or file/mask `gone/*` is invalid!!! !!!\n", 26, -1},
-      {{"b.tiny", "-a", "in/B.TXT"}, "Disk full !!!\n", 10, 0},
-      {{"b.wide", "-a", "in/A.TXT"}, "Error in definition for Image type `wide` !!!\n", 19, -1},
+       "File `OVER` is too long (8388609 bytes). Max length is 8MB. !!!\n"},
+      {12, 0, "a.t1 -a in/?.TXT",
+       "File `A.TXT` already exist !!!\nFile `B.TXT` already exist !!!\n"},
+      {0, 1, "a.t1 -a in/a-long-name.txt -afn long.txt -u 3", ""},
+      {27, -1, "a.t1 -a in/a-long-name.txt -afn l*.txt",
+       "File name `l*.txt` must be unambiguous! !!!\n"},
+      {14, -1, "a.t1 -a in/A.TXT -afn l;.txt",
+       "Name of this file `l;.txt` has incorrect format !!!\n"},
+      {25, -1, "a.t1 -a in/*.none", "No matching files found for mask `in/*.none` !!!\n"},
+      {26, -1, "a.t1 -a gone/*", "Path or file/mask `gone/*` is invalid!!! !!!\n"},
+      {10, 0, "b.tiny -a in/B.TXT", "Disk full !!!\n"},
+      {19, -1, "b.wide -a in/A.TXT", "Error in definition for Image type `wide` !!!\n"},
   };
-  for (const auto& row : rows) {
-    const Result run = xev(folder, row.args);
-    EXPECT_EQ(run.err, row.err) << row.args[2];
-    EXPECT_EQ(run.status, row.status) << row.args[2];
-    const std::string done = "\nDone. " + std::to_string(row.added) + " file(s) added.\n\n";
-    EXPECT_EQ(run.out.find(done) != std::string::npos, row.added >= 0) << row.args[2];
+  for (const auto& [status, added, args, err] : rows) {
+    const Result r = run(folder, args);
+    const std::string done = "\nDone. " + std::to_string(added) + " file(s) added.\n\n";
+    EXPECT_EQ(r.err + std::to_string(r.status), err + std::to_string(status)) << args;
+    EXPECT_EQ(r.out.find(done) != std::string::npos, added >= 0) << args;
   }
-  EXPECT_NE(xev(folder, {"a.t1", "-a", "in/A.TXT", "-afn", "x.y"}).out.find(
-                "  path: 'in/', mask: 'A.TXT'\n  as 'x.y'\n\nFile 'x.y' added\n"),
-            std::string::npos);
-  EXPECT_NE(xev(folder, {"a.t1", "-c1", "-c"}).out.find(
-                " 0 A.TXT            1    1K  --\n 0 B.TXT           73   10K  --\n"
-                " 3 LONG.TXT         1    1K  --\n 0 X.Y              1    1K  --\n"),
-            std::string::npos);
+  EXPECT_EQ(run(folder, "a.t1 -a in/A.TXT -afn x.y").out,
+            "Adding file(s) to 'a.t1'\n  path: 'in/', mask: 'A.TXT'\n  as 'x.y'\n\n"
+            "File 'x.y' added\n\nDone. 1 file(s) added.\n\n");
+  const std::string listed = run(folder, "a.t1 -c1 -c").out;
+  EXPECT_NE(listed.find(" 3 LONG.TXT         1    1K  --"), std::string::npos);
   // A free unit is no use without a free entry: 32 entries, 33 empty files.
   for (int i = 0; i < 33; ++i) folder.write("in/F" + std::to_string(i), "");
-  const Result full = xev(folder, {"c.tiny", "-a", "in/F*"});
+  const Result full = run(folder, "c.tiny -a in/F*");
   EXPECT_EQ(full.err, "Directory full !!!\n");
   EXPECT_NE(full.out.find("\nDone. 32 file(s) added.\n"), std::string::npos);
 }
 
 TEST(Files, ExtractNamesAndMisses) {
   Folder folder;
-  folder.write("xev.ini", kIni + section("t", 26, 1, 0, 242, 63));
-  ASSERT_EQ(xev(folder, {"e.t1", "-f"}).status, 0);
-  patch(folder, "e.t1", 0, entry(0, "A/B|C", "D", 0, 0, 1, {2}) + entry(0, "E", "T", 0, 0, 1, {3}));
-  const struct {
-    std::string mask, out, err;
-  } rows[] = {
-      {"A?B?C.D", "File 'A/B|C.D' extracted as A_B_C.D\n\nDone. 1 file(s) extracted.\n\n", ""},
-      {"Z.*", "\nDone. 0 file(s) extracted.\n\n", ""},
-      {"Z", "", "File `Z` not found !!!\n"},
-      {"|", "", "Name of this file `|` has incorrect format !!!\n"},
+  folder.write("xev.ini", kIni);
+  ASSERT_EQ(run(folder, "E.T1 -f").status, 0);
+  std::filesystem::create_directory(folder.path("out"));
+  patch(folder, "E.T1", 0,
+        entry(0, "A/B|C", "D", 0, 0, 1, {2}) + entry(0, "E", "T1", 0, 0, 1, {3}));
+  // All a run prints, after the heading (none for a bad name).
+  const std::string heading = "Extracting file(s) from 'E.T1'\n  path: 'out/', mask: '";
+  const std::pair<std::string, std::string> rows[] = {
+      {"A?B?C.D",
+       "File 'A/B|C.D' extracted as A_B_C.D\n\nDone. 1 file(s) extracted.\n\n"},
+      {"Z.*", "\nDone. 0 file(s) extracted.\n\n"},
+      {"Z", "File `Z` not found !!!\n"},
+      {"|", "Name of this file `|` has incorrect format !!!\n"},
   };
-  for (const auto& row : rows) {
-    const Result run = xev(folder, {"e.t1", "-x", row.mask});
-    const std::string heading =
-        "Extracting file(s) from 'e.t1'\n  path: '', mask: '" + row.mask + "'\n\n";
-    EXPECT_EQ(run.out, row.mask == "|" ? "" : heading + row.out);
-    EXPECT_EQ(run.err, row.err);
+  for (const auto& [mask, text] : rows) {
+    const Result r = run(folder, "E.T1 -x out/" + mask);
+    EXPECT_EQ(r.out + r.err, (mask == "|" ? "" : heading + mask + "'\n\n") + text);
   }
-  EXPECT_EQ(folder.read("A_B_C.D"), std::string(128, '\xE5'));
+  EXPECT_EQ(folder.read("out/A_B_C.D"), std::string(128, '\xE5'));
   // The image's own name is never a target.
-  folder.write("E.T", folder.read("e.t1"));
-  EXPECT_EQ(xev(folder, {"E.T", "-x", "E.T"}).err, "File `E.T` already exist !!!\n");
+  EXPECT_EQ(run(folder, "E.T1 -x E.T1").err, "File `E.T1` already exist !!!\n");
+  EXPECT_EQ(run(folder, "E.T1 -e E.T1").out,
+            "Erasing file(s) from 'E.T1', mask: 'E.T1'\n\nFile 'E.T1' erased\n\n"
+            "Done. 1 file(s) erased.\n\n");
 }
 
 }  // namespace
