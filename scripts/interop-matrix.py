@@ -19,8 +19,15 @@ is wrong when the tools disagree. Formats on which cpmtools fails by itself
 skipped and listed. cpmtools runs on a copy of its diskdefs whose header lines
 hold nothing but the name, so that it finds every diskdef by its name.
 
-Exits 0 when every format run passed or was skipped by cpmtools, 1 on a
-failure, 77 when cpmtools is not installed.
+Beyond the formats, three more checks with the same peers (all but --format
+runs): containers (libdsk's dsktrans and dskid turn images xev writes into
+DSK, extended DSK and ImageDisk containers and back, and cpmtools reads the
+containers xev writes), CP/M 3 date stamps (a disk made by mkfs.cpm -t, where
+cpmls shows the stamps xev shows and fsck.cpm stays clean after every change),
+and text files (-txt reads what cpmcp -t writes, and the other way round).
+
+Exits 0 when every run passed or was skipped by cpmtools, 1 on a failure, 77
+when cpmtools or libdsk is not installed.
 
 Usage: interop-matrix.py [--xev PATH] [--formats INI] [--sample N] [--seed S]
                          [--files K] [--format NAME ...] [--diskdefs PATH]
@@ -384,6 +391,165 @@ def run_format(root, xev, name, geometry, seed, count):
         shutil.rmtree(work, ignore_errors=True)
 
 
+# ---- beyond the formats: containers, CP/M 3 stamps, text files -----------------
+
+EIGHT_INCH = ("SPT=26\nXLT=1,7,13,19,25,5,11,17,23,3,9,15,21,2,8,14,20,26,6,12,18,24,4,10,16,22\n"
+              "BLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n")
+# The 8-inch disk is known to libdsk only from a format described in ~/.libdskrc.
+LIBDSKRC = ("[ibm8]\nsidedness = alt\ncylinders = 77\nheads = 1\nsecsize = 128\nsectors = 26\n"
+            "secbase = 1\ndatarate = SD\nfm = Y\n")
+# xev section, libdsk format, diskdef (seclen tracks sectrk blocksize maxdir skew boottrk).
+# cpmtools 2.23 takes the tracks of a two-sided libdsk container side after
+# side, not in turns: it reads that one as the plain image libdsk makes.
+LAYOUTS = [
+    (EIGHT_INCH, "ibm8", "128 77 26 1024 64 6 2"),
+    ("SPT=36\nXLT=0\nBLS=1\nEXM=0\nDSM=179\nDRM=63\nOFF=0\nSECSIZE=512\nSECBASE=0xC1\n",
+     "cpcdata", "512 40 9 1024 64 1 0"),
+    ("SPT=36\nXLT=0\nBLS=1\nEXM=0\nDSM=174\nDRM=63\nOFF=1\nSECSIZE=512\n", "pcw180",
+     "512 40 9 1024 64 1 1"),
+    ("SPT=72\nXLT=0\nBLS=2\nEXM=0\nDSM=710\nDRM=255\nOFF=2\nSECSIZE=512\nHEADS=2\n", "ibm1440",
+     "512 160 18 2048 256 1 2"),
+]
+
+
+def scene(root, xev, section, diskdef=None, os_version="2.2"):
+    """A folder with xev, a definition of type t, a cpmtools diskdef t and libdsk's formats."""
+    work = tempfile.mkdtemp(prefix="scene-", dir=root)
+    os.symlink(xev, os.path.join(work, "xev"))
+    write(work, "xev.ini", f"[t]\n{section}")
+    write(work, ".libdskrc", LIBDSKRC)
+    if diskdef:
+        keys = ("seclen", "tracks", "sectrk", "blocksize", "maxdir", "skew", "boottrk")
+        lines = "".join(f"  {k} {v}\n" for k, v in zip(keys, diskdef.split()))
+        write(work, "diskdefs", f"diskdef t\n{lines}  os {os_version}\nend\n")
+    return work
+
+
+def write(work, name, data):
+    with open(os.path.join(work, name), "wb" if isinstance(data, bytes) else "w") as file:
+        file.write(data)
+
+
+def read(work, name):
+    with open(os.path.join(work, name), "rb") as file:
+        return file.read()
+
+
+def tool(work, *args):
+    """xev or a peer, which must succeed; its standard output."""
+    code, out, err = run(list(args), work)
+    check(code == 0, f"{' '.join(args)}: {(err or out).strip()[:120] or code}")
+    return out
+
+
+def containers(root, xev):
+    """Per layout and container kind: n.t is the container xev makes, a.t the plain
+    image libdsk makes of it, p.t a plain image xev writes, c.t libdsk's container of it."""
+    os.environ["HOME"] = root
+    write(root, ".libdskrc", LIBDSKRC)
+    rng = random.Random("containers")
+    data = bytes(rng.randrange(256) for _ in range(20000))
+    for section, libdsk, diskdef in LAYOUTS:
+        two_sided = libdsk == "ibm1440"
+        for kind in ("edsk", "dsk", "imd"):
+            work = scene(root, xev, f"{section}CONTAINER={kind}\n", diskdef)
+            if not two_sided:
+                with open(os.path.join(work, "diskdefs"), "r+") as defs:
+                    text = defs.read().replace("end\n", f"  libdsk:format {libdsk}\nend\n")
+                    defs.seek(0)
+                    defs.write(text)
+            write(work, "b.bin", data)
+            write(work, "C.BIN", data[:4000])
+            trans = ["dsktrans", "-format", libdsk]
+            tool(work, "./xev", "n.t", "-a", "b.bin")
+            tool(work, "dskid", "n.t")
+            tool(work, *trans, "-itype", kind, "-otype", "raw", "n.t", "a.t")
+            tool(work, "fsck.cpm", "-n", "-f", "t", *(["a.t"] if two_sided else ["-T", kind, "n.t"]))
+            if not two_sided:
+                listed = tool(work, "cpmls", "-f", "t", "-T", kind, "n.t")
+                check("b.bin" in listed, f"{libdsk} {kind}: cpmls lists {listed!r}")
+            shutil.copy(os.path.join(work, "a.t"), os.path.join(work, "p.t"))
+            tool(work, "./xev", "p.t", "-f")  # a plain image stays plain
+            tool(work, "./xev", "p.t", "-a", "b.bin")
+            check(read(work, "a.t") == read(work, "p.t"), f"{libdsk} {kind}: libdsk's plain image differs")
+            tool(work, *trans, "-itype", "raw", "-otype", kind, "p.t", "c.t")
+            tool(work, "./xev", "c.t", "-x", "B.BIN")
+            check(read(work, "B.BIN")[:20000] == data, f"{libdsk} {kind}: xev reads another file")
+            # A container keeps its form through a full format; system tracks
+            # move between the two forms.
+            system = [] if "OFF=0" in section else [["p.t", "-w", "C.BIN"], ["c.t", "-i", "p.t"]]
+            for args in [["c.t", "-f"], ["p.t", "-f"], *system, ["c.t", "-a", "C.BIN"],
+                         ["p.t", "-a", "C.BIN"]]:
+                tool(work, "./xev", *args)
+            tool(work, *trans, "-itype", kind, "-otype", "raw", "c.t", "d.t")
+            check(read(work, "d.t") == read(work, "p.t"), f"{libdsk} {kind}: the container differs")
+            shutil.rmtree(work)
+    return f"{len(LAYOUTS)} layouts in edsk, dsk and imd"
+
+
+def stamp_text(cpmls_date):
+    """cpmls' "07-Dec-2026 10:36" as xev shows it, "2026-12-07 10:36"."""
+    months = "JanFebMarAprMayJunJulAugSepOctNovDec"
+    day, month, rest = cpmls_date.split("-", 2)
+    return f"{rest[:4]}-{months.index(month) // 3 + 1:02d}-{day} {rest[5:10]}"
+
+
+def cpm3_stamps(root, xev):
+    """A CP/M 3 disk with create and update stamps, made and stamped by cpmtools."""
+    work = scene(root, xev, EIGHT_INCH, LAYOUTS[0][2], "3")
+    write(work, "OLD.TXT", "old\n")
+    write(work, "NEW.TXT", "n" * 3000)
+    tool(work, "mkfs.cpm", "-f", "t", "-L", "stamped", "-t", "d.img")
+    with open(os.path.join(work, "d.img"), "r+b") as image:
+        image.truncate(256256)
+        image.seek(6656 + 12)
+        image.write(b"\x31")  # create and update stamps
+    tool(work, "cpmcp", "-f", "t", "d.img", "OLD.TXT", "0:OLD.TXT")
+    shown = tool(work, "./xev", "d.img", "-it", "t", "-cd", "-c")
+    check("CP/M 3 disk label: STAMPED\n" in shown, f"no label in {shown!r}")
+    peer = re.search(r"OLD +\.TXT.*?(\d\d-\w{3}-\d{4} \d\d:\d\d) +(\S+ \S+)",
+                     tool(work, "cpmls", "-f", "t", "-D", "d.img"))
+    ours = f"0 OLD.TXT          1    1K  --  {stamp_text(peer[1])}  {stamp_text(peer[2])}"
+    check(ours in shown, f"cpmls shows {peer[0]!r}, xev {shown!r}")
+    for change in (["-a", "NEW.TXT"], ["-sa", "NEW.TXT", "R-"], ["-su", "OLD.TXT", "3"],
+                   ["-e", "OLD.TXT", "-u", "3"]):
+        tool(work, "./xev", "d.img", "-it", "t", *change)
+        report = tool(work, "fsck.cpm", "-f", "t", "-n", "d.img")
+        check("Warning" not in report and "Error" not in report, f"after {change}: {report}")
+    new = re.search(r"0 NEW\.TXT .*[R-][S-]  (\S+ \S+)  (\S+ \S+)",
+                    tool(work, "./xev", "d.img", "-it", "t", "-cd", "-c"))
+    peer = re.search(r"NEW +\.TXT +3K +24 R +(\S+ \S+) +(\S+ \S+)",
+                     tool(work, "cpmls", "-f", "t", "-D", "d.img"))
+    check(new and peer and new[1] == new[2] == stamp_text(peer[1]) == stamp_text(peer[2]),
+          f"stamps of NEW.TXT: xev {new and new[0]!r}, cpmls {peer and peer[0]!r}")
+    shutil.rmtree(work)
+    return "label, stamps and every change"
+
+
+def text_files(root, xev):
+    """-txt writes and reads what cpmcp -t does."""
+    work = scene(root, xev, EIGHT_INCH, LAYOUTS[0][2])
+    text = b"".join(b"line %d of text\n" % i for i in range(1000))  # two directory entries
+    write(work, "t.txt", text)
+    tool(work, "./xev", "g.t", "-a", "t.txt", "-txt")
+    tool(work, "cpmcp", "-f", "t", "-t", "g.t", "0:T.TXT", "peer.txt")
+    tool(work, "cpmcp", "-f", "t", "-t", "g.t", "t.txt", "0:PEER.TXT")
+    tool(work, "./xev", "g.t", "-x", "PEER.TXT", "-txt")
+    check(read(work, "peer.txt") == text and read(work, "PEER.TXT") == text, "the texts differ")
+    shutil.rmtree(work)
+    return "both ways"
+
+
+EXTRAS = (("containers", containers), ("CP/M 3 stamps", cpm3_stamps), ("text files", text_files))
+
+
+def run_extra(root, xev, check_it):
+    try:
+        return "pass", check_it(root, xev)
+    except Failure as failure:
+        return "FAIL", str(failure)
+
+
 # ---- main ---------------------------------------------------------------------
 
 def main():
@@ -399,9 +565,10 @@ def main():
     parser.add_argument("--format", action="append", help="run only this format")
     options = parser.parse_args()
 
-    for tool in ("mkfs.cpm", "cpmls", "cpmcp", "fsck.cpm"):
-        if shutil.which(tool) is None or not os.path.exists(options.diskdefs):
-            print(f"interop-matrix: {tool} or {options.diskdefs} not found (install cpmtools)")
+    for peer in ("mkfs.cpm", "cpmls", "cpmcp", "fsck.cpm", "dsktrans", "dskid"):
+        if shutil.which(peer) is None or not os.path.exists(options.diskdefs):
+            print(f"interop-matrix: {peer} or {options.diskdefs} not found "
+                  "(install cpmtools and libdsk-utils)")
             return SKIPPED
     if not os.access(options.xev, os.X_OK):
         sys.exit(f"interop-matrix: no xev at {options.xev}")
@@ -437,6 +604,7 @@ def main():
                                                   int(diskdef["blocksize"])))
             results.append((name, *run_format(root, xev, name, geometry, options.seed,
                                               options.files)))
+        extras = [] if options.format else [(n, *run_extra(root, xev, f)) for n, f in EXTRAS]
 
     width = max([len(n) for n in names] + [6])
     columns = (("SPT", 5), ("BLS", 3), ("EXM", 3), ("DSM", 5), ("DRM", 5), ("OFF", 3))
@@ -445,6 +613,9 @@ def main():
         section = sections[name]
         print(f"{name:<{width}}" + "".join(f" {section[k]:>{w}}" for k, w in columns) +
               f"  {outcome}: {detail}")
+    for name, outcome, detail in extras:
+        print(f"{name:<{width}}  {outcome}: {detail}")
+    results += extras
     passed = sum(1 for r in results if r[1] == "pass")
     failed = sum(1 for r in results if r[1] == "FAIL")
     print(f"\n{len(sections)} formats shipped; {len(results)} run, "
