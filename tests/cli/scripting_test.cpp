@@ -64,6 +64,13 @@ TEST(Scripting, QueriesBannerAndTextMode) {
   EXPECT_EQ(xev(folder, {"g.dsk", "-a", "big.txt", "-txt"}).err,
             "File `big.txt` is too long (8388864 bytes). Max length is 8MB. !!!\n");
   EXPECT_EQ(xev(folder, {"g.dsk", "-a", "full.txt", "-txt"}).err, "Disk full !!!\n");
+  // -cj names the type the run uses; no line tells of detection.
+  folder.write("g.img", folder.read("g.dsk"));
+  for (const auto& [args, type] : {std::pair<std::vector<std::string>, std::string>{
+           {"g.img", "-cj", "-c"}, "dsk"}, {{"g.img", "-it", "DSK", "-cj", "-c"}, "DSK"}}) {
+    const std::string out = xev(folder, args, false).out;
+    EXPECT_EQ(out.substr(0, 37), "{\n  \"image\": \"g.img\",\n  \"type\": \"" + type + "\"");
+  }
 }
 
 }  // namespace

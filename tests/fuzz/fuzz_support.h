@@ -45,15 +45,10 @@ class MemoryImage final : public Medium {
   std::vector<std::uint8_t> bytes;
 };
 
-// Drops everything without a system call; nothing waits for a key.
+// Drops everything, in large blocks; nothing waits for a key.
 class NoOutput final : public Output {
  public:
-  NoOutput() {
-    cookie_io_functions_t sink{};
-    sink.write = [](void*, const char*, std::size_t size) { return static_cast<ssize_t>(size); };
-    text_ = fopencookie(nullptr, "w", sink);
-    if (text_ == nullptr) fuzz::fail("fopencookie");
-  }
+  NoOutput() : text_(std::fopen("/dev/null", "w")) { std::setvbuf(text_, nullptr, _IOFBF, 1 << 16); }
   ~NoOutput() override { std::fclose(text_); }
   std::FILE* text() override { return text_; }
   void report(const Error&) override {}

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -55,26 +54,14 @@ bool Folder::exists(const std::string& name) const {
 
 namespace {
 
-// A stream in memory, its text taken when it is closed.
-class Capture {
- public:
-  Capture() : file_(::open_memstream(&data_, &size_)) {}
-  ~Capture() { take(); }
-  std::FILE* file() const { return file_; }
-  std::string take() {
-    if (file_ != nullptr) std::fclose(file_);
-    file_ = nullptr;
-    std::string text(data_ == nullptr ? "" : std::string(data_, size_));
-    std::free(data_);
-    data_ = nullptr;
-    return text;
-  }
-
- private:
-  char* data_ = nullptr;
-  std::size_t size_ = 0;
-  std::FILE* file_;
-};
+// What a stream from tmpfile() holds, which it then closes.
+std::string take(std::FILE* file) {
+  std::string text;
+  std::rewind(file);
+  for (int c; (c = std::fgetc(file)) != EOF;) text += char(c);
+  std::fclose(file);
+  return text;
+}
 
 }  // namespace
 
@@ -85,14 +72,14 @@ Result xev(const Folder& folder, const std::vector<std::string>& args, bool bann
 
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(folder.path());
-  Capture out;
-  Capture err;
-  ConsoleOutput console(out.file(), err.file());
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  ConsoleOutput console(out, err);
   Result run;
   run.status = run_program(static_cast<int>(argv.size()), argv.data(), console);
   std::filesystem::current_path(before);
-  run.out = out.take();
-  run.err = err.take();
+  run.out = take(out);
+  run.err = take(err);
   if (banner) {
     EXPECT_EQ(run.out.substr(0, kBanner.size()), kBanner);
     run.out.erase(0, kBanner.size());
