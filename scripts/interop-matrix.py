@@ -37,6 +37,7 @@ import argparse
 import os
 import random
 import re
+import resource
 import shutil
 import subprocess
 import sys
@@ -553,6 +554,8 @@ def run_extra(root, xev, check_it):
 # ---- main ---------------------------------------------------------------------
 
 def main():
+    # No run here writes more than 64 MiB: a runaway writer ends there.
+    resource.setrlimit(resource.RLIMIT_FSIZE, (64 << 20, 64 << 20))
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
     parser.add_argument("--xev", default="build/release/xev", help="the xev to test")

@@ -10,7 +10,7 @@ With a RUNNER (wine), XEV is a Windows xev.exe: the cases that need a POSIX
 terminal, argv[0] of our choosing or devices are skipped there, and a run of
 every command must give the same bytes as the native NATIVE_XEV.
 """
-import atexit, json, os, re, select, shutil, signal, subprocess, sys, tempfile, termios, time
+import atexit, json, os, re, resource, select, shutil, signal, subprocess, sys, tempfile, termios, time
 
 XEV = os.path.abspath(sys.argv[1])
 NATIVE_XEV, RUNNER = (os.path.abspath(sys.argv[3]), sys.argv[4:]) if sys.argv[2:3] == ["--same-as"] else (None, [])
@@ -18,6 +18,7 @@ BANNER = b"\nXEV CP/M Disk Image Manager v2.4\n(c) 2026 The xev Authors\n\n"
 INI = (b"[dsk]\nSPT=26\nXLT=1,7,13,19,25,5,11,17,23,3,9,15,21,2,8,14,20,26,6,12,18,24,4,10,16,22\n"
        b"BLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n[zzq]\nSPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n")
 failures = []
+resource.setrlimit(resource.RLIMIT_FSIZE, (256 << 20, 256 << 20))  # a runaway writer ends at 256 MiB
 
 
 def check(what, got, wanted):

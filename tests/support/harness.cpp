@@ -1,6 +1,7 @@
 #include "support/harness.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -53,6 +54,13 @@ bool Folder::exists(const std::string& name) const {
 }
 
 namespace {
+
+// No test writes a file of more than 64 MiB: a fault that makes xev write on
+// and on ends the test at that size instead of filling the disk.
+const bool kFileSizeLimited = [] {
+  const rlimit limit{64 << 20, 64 << 20};
+  return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}();
 
 // What a stream from tmpfile() holds, which it then closes.
 std::string take(std::FILE* file) {
