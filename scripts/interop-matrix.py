@@ -554,8 +554,8 @@ def run_extra(root, xev, check_it):
 # ---- main ---------------------------------------------------------------------
 
 def main():
-    # No run here writes more than 64 MiB: a runaway writer ends there.
-    resource.setrlimit(resource.RLIMIT_FSIZE, (64 << 20, 64 << 20))
+    # No image is larger than 1 GiB: a runaway writer ends there.
+    resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 30, 1 << 30))
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
     parser.add_argument("--xev", default="build/release/xev", help="the xev to test")
