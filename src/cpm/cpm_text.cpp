@@ -6,7 +6,6 @@ namespace xev {
 
 std::vector<std::uint8_t> to_cpm_text(const std::vector<std::uint8_t>& host) {
   std::vector<std::uint8_t> text;
-  text.reserve(host.size() + host.size() / 8 + kRecordSize);
   for (std::size_t i = 0; i < host.size(); ++i) {
     if (host[i] == '\n' && (i == 0 || host[i - 1] != '\r')) text.push_back('\r');
     text.push_back(host[i]);
@@ -40,7 +39,6 @@ void CpmTextReader::read(const std::uint8_t* record, std::string& text) {
 
 void CpmTextReader::finish(std::string& text) {
   if (held_cr_) text += '\r';
-  held_cr_ = false;
 }
 
 }  // namespace xev

@@ -265,7 +265,8 @@ bool is_consistent(const Section& def, std::int64_t& image_size) {
   if (def.dirau > def.dsm + 1) return false;
 
   const std::int64_t data_size = (def.dsm + 1) * au_size;
-  image_size = (data_size + track_size - 1) / track_size * track_size + def.system_size;
+  const std::int64_t tracks = data_size / track_size + (data_size % track_size != 0 ? 1 : 0);
+  image_size = tracks * track_size + def.system_size;
   return image_size <= kMaxImageSize;
 }
 

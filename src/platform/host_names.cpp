@@ -1,5 +1,6 @@
 // Host file names that the host would take for something else than a file in
 // the folder they are written to.
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <utility>
@@ -13,12 +14,9 @@ char fold(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-bool equals_folded(const std::string& text, const char* upper) {
-  std::size_t i = 0;
-  for (; i < text.size() && upper[i] != '\0'; ++i) {
-    if (fold(text[i]) != upper[i]) return false;
-  }
-  return i == text.size() && upper[i] == '\0';
+bool equals_folded(const std::string& text, const std::string& upper) {
+  return std::equal(text.begin(), text.end(), upper.begin(), upper.end(),
+                    [](char a, char b) { return fold(a) == b; });
 }
 
 // Windows opens a device for these names, whatever type follows them, and it

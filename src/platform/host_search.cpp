@@ -50,7 +50,6 @@ bool wildcard_match(const std::string& pattern, const std::string& name) {
 }
 
 FindStatus find_files(const std::string& pattern, std::vector<std::string>& names) {
-  names.clear();
   if (pattern.size() > kMaxPattern) return FindStatus::kFailed;
   const FindStatus status = list_host_matches(pattern, names);
   if (status != FindStatus::kFound) {

@@ -31,10 +31,8 @@ void restore_terminal() {
 void on_fatal_signal(int signal_number) {
   const int saved_errno = errno;
   restore_terminal();
-  g_mode_changed = 0;
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
-  sigemptyset(&action.sa_mask);
   sigaction(signal_number, &action, nullptr);
   // Delivered with the default action as soon as this handler returns.
   raise(signal_number);
@@ -49,14 +47,14 @@ void on_stop_signal(int signal_number) {
   struct sigaction action {};
   struct sigaction own {};
   action.sa_handler = SIG_DFL;
-  sigemptyset(&action.sa_mask);
   sigaction(signal_number, &action, &own);
   sigset_t unblock;
   sigemptyset(&unblock);
   sigaddset(&unblock, signal_number);
+  // Stops here until SIGCONT; the mask the handler began with comes back
+  // when it returns.
   sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
-  raise(signal_number);  // stops here until SIGCONT
-  sigprocmask(SIG_BLOCK, &unblock, nullptr);
+  raise(signal_number);
   sigaction(signal_number, &own, nullptr);
   if (g_mode_changed) tcsetattr(STDIN_FILENO, TCSANOW, &g_key_mode);
   errno = saved_errno;
@@ -67,13 +65,10 @@ void on_stop_signal(int signal_number) {
 class KeyModeGuard {
  public:
   KeyModeGuard() {
+    // A handler runs with every other signal held back.
     struct sigaction action {};
     action.sa_handler = on_fatal_signal;
-    sigemptyset(&action.sa_mask);
-    for (int i = 0; i < kSignalCount; ++i) {
-      sigaddset(&action.sa_mask, kFatalSignals[i]);
-    }
-    sigaddset(&action.sa_mask, SIGTSTP);
+    sigfillset(&action.sa_mask);
     for (int i = 0; i < kSignalCount; ++i) {
       install(kFatalSignals[i], action, previous_[i]);
     }
@@ -85,8 +80,7 @@ class KeyModeGuard {
     g_key_mode.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
     g_key_mode.c_iflag &= static_cast<tcflag_t>(~ICRNL);
     g_key_mode.c_cc[VMIN] = 1;
-    g_key_mode.c_cc[VTIME] = 0;
-    g_mode_changed = 1;
+    g_mode_changed = true;
     active_ = tcsetattr(STDIN_FILENO, TCSANOW, &g_key_mode) == 0;
   }
 
@@ -137,8 +131,7 @@ void wait_for_key(int key_code) {
 }
 
 bool is_console(std::FILE* stream) {
-  const int fd = fileno(stream);
-  return fd >= 0 && isatty(fd) != 0;
+  return isatty(fileno(stream)) != 0;
 }
 
 std::string executable_dir() {
