@@ -136,10 +136,14 @@ Error open_image(const std::string& path, const std::string& name, const Geometr
     out.created = access.truncate;
     return out.created ? fill_medium(*out.medium, geometry.image_size) : Error{};
   }
-  // What cannot be cut (a device, a pipe) shows in its length below.
-  if (access.truncate) platform::truncate(file.get());
-
-  const std::int64_t length = platform::file_length(file.get());
+  // What cannot be cut (a device, a pipe) shows in its length below. A file
+  // that is empty already is left alone: on some file systems cutting it
+  // makes closing it wait until everything written is on the disk.
+  std::int64_t length = platform::file_length(file.get());
+  if (access.truncate && length != 0) {
+    platform::truncate(file.get());
+    length = platform::file_length(file.get());
+  }
   out.created = access.may_create && length == 0;
   if (out.created && empty && geometry.container.kind != ContainerKind::kRaw) {
     return create_container(std::move(file), path, name, geometry, out.medium);
