@@ -1,5 +1,6 @@
 #include "cpm/definition.h"
 
+#include <bitset>
 #include <cctype>
 #include <cstdlib>
 #include <initializer_list>
@@ -205,7 +206,7 @@ bool apply_container_key(ContainerLayout& layout, const std::string& key,
   }
   if (key == "SECSIZE") {
     if (!parse_layout_number(value, 128, 8192, layout.sector_size)) return false;
-    return (layout.sector_size & (layout.sector_size - 1)) == 0;
+    return std::bitset<16>(static_cast<unsigned>(layout.sector_size)).count() == 1;
   }
   if (key == "SECBASE") return parse_layout_number(value, 0, 255, layout.first_id);
   if (key == "HEADS") return parse_layout_number(value, 1, 2, layout.heads);

@@ -18,13 +18,18 @@ long days_from_civil(long year, long month, long day) {
 
 const long kDayZero = days_from_civil(1977, 12, 31);
 
+// The stamp's day number of a date: 1 is 1 January 1978.
+int day_number(int year, int month, int day) {
+  return static_cast<int>(days_from_civil(year, month, day) - kDayZero);
+}
+
 int from_bcd(std::uint8_t value) { return (value >> 4) * 10 + (value & 0x0F); }
 std::uint8_t to_bcd(int value) { return static_cast<std::uint8_t>((value / 10) << 4 | value % 10); }
 
 }  // namespace
 
 DateStamp stamp_of(int year, int month, int day, int hour, int minute) {
-  return {static_cast<int>(days_from_civil(year, month, day) - kDayZero), hour, minute};
+  return {day_number(year, month, day), hour, minute};
 }
 
 DateStamp read_stamp(const std::uint8_t* bytes) {
@@ -35,10 +40,10 @@ std::string format_stamp(const DateStamp& stamp) {
   if (stamp.day <= 0) return {};
   // Back from the day count, a year at a time and then a month.
   int year = 1978;
-  while (stamp_of(year + 1, 1, 1, 0, 0).day <= stamp.day) ++year;
+  while (day_number(year + 1, 1, 1) <= stamp.day) ++year;
   int month = 1;
-  while (month < 12 && stamp_of(year, month + 1, 1, 0, 0).day <= stamp.day) ++month;
-  const int day = stamp.day - stamp_of(year, month, 1, 0, 0).day + 1;
+  while (month < 12 && day_number(year, month + 1, 1) <= stamp.day) ++month;
+  const int day = stamp.day - day_number(year, month, 1) + 1;
   char text[64];  // room for any int the format could be given
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", year, month, day, stamp.hour,
                 stamp.minute);

@@ -27,7 +27,6 @@ std::string& trim_left(std::string& text) {
 std::string& trim(std::string& text) { return trim_left(trim_right(text)); }
 
 std::int64_t parse_number(const char* text) {
-  if (text == nullptr) return -1;
   char* end = nullptr;
   const long long number = std::strtoll(text, &end, 10);
   if (number < 0) return -1;

@@ -97,7 +97,7 @@ bool replace_file(const std::string& path, const std::uint8_t* data, std::size_t
   std::error_code error;
   const std::string target = std::filesystem::canonical(path, error).string();
   struct stat info {};
-  if (error || stat(target.c_str(), &info) != 0) return false;
+  if (stat(target.c_str(), &info) != 0) return false;  // also when there is no target
   std::string temp = target + ".XXXXXX";
   const int fd = mkstemp(temp.data());
   if (fd < 0) return false;

@@ -23,7 +23,7 @@ TEST(Scripting, QueriesBannerAndTextMode) {
       {{"--help"}, usage.substr(0, pause) + "\n" + usage.substr(pause + 17) + "||0"},
       {{"--version"}, "XEV CP/M Disk Image Manager v2.4 (c) 2026 The xev Authors\n||0"},
       {{"--help", "-c"}, b + "Extension of the Image name `--help` missing !!!\n|16"},
-      {{"g.dsk", "-nb", "-u", "1", "-iide", "-tns"}, usage + "||0"},  // no command
+      {{"g.dsk", "-nb", "-u", "31", "-iide", "-tns"}, usage + "||0"},  // no command
       {{"g.dsk", "-nb", "-C"}, "\n|Unknown option: `-C` !!!\n|95"},
       {{"g.dsk", "-cj", "-c1", "-c"}, "\n|" + refused + "-cj !!!\n|94"},
       {{"g.dsk", "-cd", "-cj", "-c"}, "\n|" + refused + "-cj !!!\n|94"},

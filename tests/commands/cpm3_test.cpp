@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "cpm/stamps.h"
 #include "support/harness.h"
@@ -51,6 +52,26 @@ TEST(Cpm3, LabelStampAndPasswordEntriesAreNoFiles) {
   // Without passwords, area 17 holds a file like any other.
   patch(folder, "p.t", 12, "\x01");
   EXPECT_NE(xev(folder, {"p.t", "-c"}).out.find("17 B"), std::string::npos);
+  // A new file (entry 1) gets the stamps the label asks for, in local time.
+  folder.write("N.TXT", "n");
+  const auto clock = [] {
+    char text[32];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", std::localtime(&now));
+    return std::string(text);
+  };
+  for (const char* flags : {"\x10", "\x20"}) {
+    patch(folder, "p.t", 12, flags);
+    const std::string before = clock();
+    EXPECT_EQ(xev(folder, {"p.t", "-ow", "-a", "N.TXT"}).status, 0);
+    const std::string after = clock();
+    const std::string slot = folder.read("p.t").substr(107, 8);
+    const bool create = flags[0] == 0x10;
+    const std::string stamp = format_stamp(read_stamp(reinterpret_cast<const std::uint8_t*>(
+        slot.data() + (create ? 0 : 4))));
+    EXPECT_TRUE(stamp == before || stamp == after) << stamp;
+    EXPECT_EQ(slot.substr(create ? 4 : 0, 4), std::string(4, '\0'));
+  }
 }
 
 }  // namespace

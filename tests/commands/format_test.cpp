@@ -51,16 +51,16 @@ TEST(Format, TnsEntriesFollowChanges) {
   Folder folder;
   folder.write("xev.ini", section("t", 8, 1, 0, 249, 31));
   folder.write("B", "b");
-  ASSERT_EQ(xev(folder, {"t.t", "-f", "-tns", "-lbl", "mydisk"}).status, 0);
+  ASSERT_EQ(xev(folder, {"t.t", "-f", "-tns", "-lbl", "azdisk"}).status, 0);
   // Unit 0 in use; the 6 places past unit 249 set.
   const std::string tail = tns(std::string("\xE5\0\xFC", 3), '\xFE', '\xFF');
   EXPECT_EQ(folder.read("t.t").substr(0, 96),
-            tns("\xE5MYDISK     ", '\xFF', '\0') + tns("\xE5\x01", '\xFE', '\0') + tail);
+            tns("\xE5" "AZDISK     ", '\xFF', '\0') + tns("\xE5\x01", '\xFE', '\0') + tail);
   // Without -tns its entries count as free, and a hint follows the listing.
   const std::string head = "Catalogue of 't.t', mask: '*.*'\n",
                     totals = "\n0K in 0 file(s), 249K free\n";
   EXPECT_EQ(xev(folder, {"t.t", "-tns", "-c"}).out + xev(folder, {"t.t", "-c"}).out,
-            head + "TNS-DOS disk label: MYDISK\n\n" + kTwo + totals +
+            head + "TNS-DOS disk label: AZDISK\n\n" + kTwo + totals +
                 "29 directory entries free\n\n" + head + "\n" + kTwo + totals +
                 "32 directory entries free\n\nThis is likely a TNS-DOS disk.\n"
                 "Use the `-tns` switch together with the `-c`, `-f`, `-q`, `-a`, or "

@@ -189,7 +189,7 @@ TEST(Containers, DefinitionKeys) {
       {cpd + "CONTAINER=EDKS", 19}, {cpd + "SECSIZE=384", 19}, {cpd + "SECSIZE=64", 19},
       {cpd + "SECBASE=256", 19}, {cpd + "SECBASE=x1", 19}, {cpd + "HEADS=3", 19},
       {cpd + "CONTAINER=EDSK\nSECSIZE=1024", 19}, {cpd + "CONTAINER=IMD\nSECSIZE=512\nSECBASE=248", 19},
-      {cpd + "CONTAINER=DSK", 19}, {cpd + "CONTAINER=DSK\nSECSIZE=256", 0},
+      {cpd + "CONTAINER=DSK", 19}, {cpd + "CONTAINER=DSK\nSECSIZE=256", 0}, {cpd + "SECSIZE=128", 0},
       {big + "CONTAINER=IMD\nSECSIZE=512", 19}, {big + edsk2, 19},
       {big + "CONTAINER=IMD\nSECSIZE=512\nHEADS=2", 0}, {big + edsk2 + "\nCONTAINER=DSK", 0}};
   // clang-format on
