@@ -97,7 +97,7 @@ struct Sector {
 
 struct Track {
   bool present = false;
-  int cylinder = 0;
+  int cylinder = 0;  // ImageDisk: as the track records them
   int head = 0;
   std::vector<Sector> sectors;  // in stored order
   std::vector<int> by_id;       // indices into `sectors`, lowest ID first

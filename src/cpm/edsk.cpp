@@ -93,8 +93,6 @@ bool parse_track(Reader& reader, std::int64_t at, std::int64_t length, bool exte
   }
   if (data > reader.size()) return false;
   track.present = true;
-  track.cylinder = header[0x10];
-  track.head = header[0x11];
   index_sectors(track);
   return true;
 }
@@ -126,7 +124,6 @@ Parsed parse_dsk(Reader& reader, ContainerKind kind) {
                  : dsk_length;
     if (length == 0) continue;  // not formatted
     if (!parse_track(reader, at, length, extended, parsed.tracks[slot])) {
-      parsed.tracks[slot] = Track();
       parsed.cut_short = true;
       break;
     }
