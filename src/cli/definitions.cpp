@@ -10,12 +10,11 @@ namespace {
 
 constexpr std::size_t kMaxPath = 259;
 
-bool read_file(const std::string& path, std::vector<DefinitionFile>& files) {
-  if (path.size() > kMaxPath || platform::is_directory(path)) return false;
+// Adds the file at `path` when there is one to read.
+void read_file(const std::string& path, std::vector<DefinitionFile>& files) {
+  if (path.size() > kMaxPath || platform::is_directory(path)) return;
   platform::FilePtr file(std::fopen(path.c_str(), "r"));
-  if (!file) return false;
-  files.push_back({path, read_definition_lines(file.get())});
-  return true;
+  if (file) files.push_back({path, read_definition_lines(file.get())});
 }
 
 }  // namespace

@@ -113,13 +113,10 @@ Error detect_image_type(const Request& request, const std::vector<DefinitionFile
   // An Amstrad container says what it is by its sector IDs.
   const ContainerSummary container = summarize_container(request.image_path());
   if (take_amstrad_type(request, container, files, type, out)) return {};
-  std::int64_t size = -1;
-  if (container.kind == ContainerKind::kRaw) {
-    std::unique_ptr<Medium> image;
-    if (open_image_for_reading(request.image_path(), request.image_name, {}, -1, image)) {
-      return failure;
-    }
-    size = image->size();
+  std::unique_ptr<Medium> image;  // a plain image: its length decides
+  if (container.kind == ContainerKind::kRaw &&
+      open_image_for_reading(request.image_path(), request.image_name, {}, -1, image)) {
+    return failure;
   }
 
   std::vector<std::string> tried;
@@ -133,8 +130,8 @@ Error detect_image_type(const Request& request, const std::vector<DefinitionFile
 
       ImageType candidate;
       if (find_image_type(file.lines, name, candidate)) continue;
-      if (container.kind == ContainerKind::kRaw ? candidate.geometry.image_size != size
-                                                : !container.fits(candidate.geometry)) {
+      if (image ? candidate.geometry.image_size != image->size()
+                : !container.fits(candidate.geometry)) {
         continue;
       }
       candidate.source = file.path;

@@ -26,17 +26,14 @@ Error Disk::write_record(int au, int record, const std::uint8_t* data) {
 }
 
 Error Disk::write_unit(int au, const std::uint8_t* data) {
-  for (int first = 0; first < geometry_.records_per_au;) {
+  // Past the unit's last record there is nothing to locate.
+  for (int first = 0, count = 1; first < geometry_.records_per_au; first += count, count = 1) {
     const std::int64_t offset = geometry_.locate(au, first);
-    if (offset < 0) return {ERR_FATAL};
-    int count = 1;
-    while (first + count < geometry_.records_per_au &&
-           geometry_.locate(au, first + count) == offset + std::int64_t{count} * kRecordSize) {
+    while (geometry_.locate(au, first + count) == offset + std::int64_t{count} * kRecordSize) {
       ++count;
     }
     const auto length = static_cast<std::size_t>(count) * kRecordSize;
     if (Error error = medium_->write(offset, data + first * kRecordSize, length)) return error;
-    first += count;
   }
   return {};
 }

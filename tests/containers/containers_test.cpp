@@ -213,9 +213,10 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
       s->type = type, s->data.resize(type == 1 ? 64 : 128);
     return extended ? edsk(tracks) : imd(tracks);
   };
-  std::vector<Track> short_track = tiny(), unformatted = tiny();
+  std::vector<Track> short_track = tiny(), unformatted = tiny(), no_size = tiny();
   short_track[3].pop_back();
   unformatted[5].clear();
+  no_size[3][0].size = 7 * 256;  // size code 7
   const std::string cut = edsk(tiny()), no = "The container has no track ",
                     holds = " of the container holds ",
                     needs = " bytes of sectors; the type needs 256.";
@@ -229,7 +230,8 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
       {cut.substr(0, cut.size() - 600),
        "The container ends before track 15 (cylinder 15, head 0)."},
       {imd(short_track), "Track 3 (cylinder 3, head 0)" + holds + "128" + needs},
-      {imd(tiny({}, 16)), no + "16 (cylinder 16, head 0)."}};
+      {imd(tiny({}, 16)), no + "16 (cylinder 16, head 0)."},
+      {edsk(no_size), "The container ends before track 3 (cylinder 3, head 0)."}};
   const std::vector<std::vector<std::string>> runs = {{"x.img", "-s", "s.bin"},
       {"x.img", "-w", "f.txt"}, {"x.img", "-i", "x.img"}, {"x.img", "-a", "f.txt"},
       {"x.img", "-c"}, {"x.img", "-f"}};  // -w: the first sector alone
