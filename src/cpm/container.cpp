@@ -109,10 +109,7 @@ class ContainerImage final : public Medium {
 
   std::int64_t size() const override { return size_; }
 
-  // Pieces that lie one after the other in the file (sectors stored in ID
-  // order) move as one block, as the records of a plain image do.
   Error read(std::int64_t offset, std::uint8_t* data, std::size_t length) override {
-    Run<std::uint8_t> run;
     while (length > 0) {
       Sector* sector = nullptr;
       std::size_t within = 0;
@@ -125,21 +122,17 @@ class ContainerImage final : public Medium {
         std::memcpy(data, sector->pending.data() + within, piece);
       } else if (sector->state == SectorState::kFilled) {
         std::memset(data, sector->fill, piece);
-      } else if (!run.add(sector->data + static_cast<std::int64_t>(within), data, piece) &&
-                 !(read_run(run) &&
-                   run.start(sector->data + static_cast<std::int64_t>(within), data, piece))) {
+      } else if (!read_at(sector->data + static_cast<std::int64_t>(within), data, piece)) {
         return {ERR_IMAGE_READ, name()};
       }
       offset += static_cast<std::int64_t>(piece);
       data += piece;
       length -= piece;
     }
-    if (!read_run(run)) return {ERR_IMAGE_READ, name()};
     return {};
   }
 
   Error write(std::int64_t offset, const std::uint8_t* data, std::size_t length) override {
-    Stage run;
     while (length > 0) {
       Sector* sector = nullptr;
       std::size_t within = 0;
@@ -152,22 +145,16 @@ class ContainerImage final : public Medium {
           !sector->pending.empty() || rewrite_ ||
           (sector->state == SectorState::kFilled && changes_fill(*sector, data, piece));
       if (kept) {
-        // What went to the file so far is there before the file is read again.
-        if (!write_run(run) || (sector->pending.empty() && !take_into_memory(*sector))) {
-          return {ERR_IMAGE_WRITE, name()};
-        }
+        if (sector->pending.empty() && !take_into_memory(*sector)) return {ERR_IMAGE_WRITE, name()};
         std::memcpy(sector->pending.data() + within, data, piece);
-      } else if (sector->state == SectorState::kData) {
-        const std::int64_t at = sector->data + static_cast<std::int64_t>(within);
-        if (!run.add(*sector, at, data, piece) && !(write_run(run) && run.start(at, data, piece))) {
-          return {ERR_IMAGE_WRITE, name()};
-        }
+      } else if (sector->state == SectorState::kData &&
+                 !write_at(sector->data + static_cast<std::int64_t>(within), data, piece)) {
+        return {ERR_IMAGE_WRITE, name()};
       }
       offset += static_cast<std::int64_t>(piece);
       data += piece;
       length -= piece;
     }
-    if (!write_run(run)) return {ERR_IMAGE_WRITE, name()};
     return {};
   }
 
@@ -224,67 +211,6 @@ class ContainerImage final : public Medium {
     piece = std::min({length, static_cast<std::size_t>(sector->size) - within,
                       static_cast<std::size_t>(track_size_ - position)});
     return true;
-  }
-
-  // Bytes that follow each other both in the file and in memory.
-  template <typename Byte>
-  struct Run {
-    std::int64_t at = 0;
-    Byte* data = nullptr;
-    std::size_t length = 0;
-    // Extends the run by a piece that continues it; false for one that does not.
-    bool add(std::int64_t piece_at, Byte* piece_data, std::size_t piece_length) {
-      if (length == 0 || piece_at != at + static_cast<std::int64_t>(length) ||
-          piece_data != data + length) {
-        return false;
-      }
-      length += piece_length;
-      return true;
-    }
-    bool start(std::int64_t piece_at, Byte* piece_data, std::size_t piece_length) {
-      at = piece_at;
-      data = piece_data;
-      length = piece_length;
-      return true;
-    }
-  };
-
-  // Bytes to write at one place of the file, gathered from pieces that
-  // follow each other there. An ImageDisk record's type byte between two
-  // sectors is written again as it is, so that the sectors of a unit go in
-  // one write although the file keeps a byte between them.
-  struct Stage {
-    std::int64_t at = 0;
-    std::vector<std::uint8_t> bytes;
-    bool add(const Sector& sector, std::int64_t piece_at, const std::uint8_t* data,
-             std::size_t length) {
-      const std::int64_t end = at + static_cast<std::int64_t>(bytes.size());
-      if (bytes.empty()) return false;
-      if (piece_at == end + 1 && sector.record_length > 0 && sector.record == end) {
-        bytes.push_back(sector.type);
-      } else if (piece_at != end) {
-        return false;
-      }
-      bytes.insert(bytes.end(), data, data + length);
-      return true;
-    }
-    bool start(std::int64_t piece_at, const std::uint8_t* data, std::size_t length) {
-      at = piece_at;
-      bytes.assign(data, data + length);
-      return true;
-    }
-  };
-
-  // Moves the run and empties it; true for an empty one.
-  bool read_run(Run<std::uint8_t>& run) {
-    const bool ok = run.length == 0 || read_at(run.at, run.data, run.length);
-    run.length = 0;
-    return ok;
-  }
-  bool write_run(Stage& run) {
-    const bool ok = run.bytes.empty() || write_at(run.at, run.bytes.data(), run.bytes.size());
-    run.bytes.clear();
-    return ok;
   }
 
   bool read_at(std::int64_t at, std::uint8_t* data, std::size_t length) {

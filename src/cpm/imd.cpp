@@ -101,7 +101,7 @@ Parsed parse_imd(Reader& reader) {
   // The tracks follow the comment.
   std::int64_t at = 0;
   for (std::uint8_t byte = 0; byte != kEndOfComment; ++at) {
-    if (!reader.get(at, &byte, 1)) return parsed;
+    if (!reader.get(at, &byte, sizeof byte)) return parsed;
   }
   std::vector<Track> stored;
   while (at < reader.size()) {
