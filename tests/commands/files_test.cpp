@@ -4,7 +4,6 @@
 
 #include <array>
 #include <filesystem>
-#include <sstream>
 #include <tuple>
 
 #include "support/harness.h"
@@ -19,14 +18,6 @@ const std::string kIni =
     section("t4", 64, 4, 3, 255, 127) + section("big", 64, 4, 1, 2100, 1023) +
     section("sub", 32, 2, 0, 155, 63) + section("wide", 32, 1, 0, 300, 63) +
     section("tiny", 8, 1, 0, 9, 31);
-
-// xev with the words of `line` as arguments.
-Result run(const Folder& folder, const std::string& line) {
-  std::istringstream words(line);
-  std::vector<std::string> args;
-  for (std::string word; words >> word;) args.push_back(word);
-  return xev(folder, args);
-}
 
 // Each file is added, read back, erased (byte 0 of its entries only) and added
 // again into the units given back: the same image. Whole images and files

@@ -1,8 +1,6 @@
 // -sa, -su, -t, -h and the system-track commands.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "support/harness.h"
 
 namespace xev::test {
@@ -18,15 +16,12 @@ class Show : public ::testing::Test {
   }
   // All that xev with the words of `line` as arguments prints: standard output,
   // then errors.
-  std::string run(const std::string& line) {
-    std::istringstream words(line);
-    std::vector<std::string> args;
-    for (std::string word; words >> word;) args.push_back(word);
-    const Result result = xev(folder, args);
+  std::string printed(const std::string& line) {
+    const Result result = run(folder, line);
     return result.out + result.err;
   }
   void expect(const std::vector<std::pair<std::string, std::string>>& runs) {
-    for (const auto& [line, text] : runs) EXPECT_EQ(run(line), text) << line;
+    for (const auto& [line, text] : runs) EXPECT_EQ(printed(line), text) << line;
   }
   Folder folder;
 };
@@ -80,7 +75,7 @@ TEST_F(Show, TypeAndHexDumpWalkTheRecordsOfOneFile) {
       {"s.t -h B -u 0", "Hex Dump of the file 'B' from 's.t'\n\nFile 'B' not found\n\n"},
   });
   // Three records are 24 rows: the pause after the twentieth.
-  const std::string dump = run("s.t -h T.TXT");
+  const std::string dump = printed("s.t -h T.TXT");
   EXPECT_NE(dump.find("\n" + prompt + "000140  "), std::string::npos);
   EXPECT_NE(dump.find("\n000100  74 61 69 6C 1A 78"), std::string::npos);
 }

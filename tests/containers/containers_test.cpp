@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <map>
 #include <numeric>
-#include <sstream>
 
 #include "support/harness.h"
 
@@ -179,10 +178,7 @@ TEST(Containers, AnyLayoutHoldsWhatThePlainImageHolds) {
     ASSERT_EQ(xev(plain, {"x.img", "-f"}).status, 0);
     boxed.write("x.img", contain(plain.read("x.img"), layout, 1024));
     for (const std::string& line : runs) {
-      std::istringstream words(line);
-      std::vector<std::string> args{"x.img"};
-      for (std::string word; words >> word;) args.push_back(word);
-      const Result want = xev(plain, args), got = xev(boxed, args);
+      const Result want = run(plain, "x.img " + line), got = run(boxed, "x.img " + line);
       EXPECT_EQ(got.out + got.err + std::to_string(got.status),
                 want.out + want.err + std::to_string(want.status)) << line;
       const std::string file = boxed.read("x.img"), now = plain.read("x.img");

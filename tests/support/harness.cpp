@@ -95,6 +95,13 @@ Result xev(const Folder& folder, const std::vector<std::string>& args, bool bann
   return run;
 }
 
+Result run(const Folder& folder, const std::string& line) {
+  std::istringstream words(line);
+  std::vector<std::string> args;
+  for (std::string word; words >> word;) args.push_back(word);
+  return xev(folder, args);
+}
+
 std::string entry(int user, std::string name, std::string type, int ex, int s2, int rc,
                   std::initializer_list<int> pointers, bool wide) {
   name.resize(8, ' ');

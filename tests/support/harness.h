@@ -48,6 +48,9 @@ struct Result {
 // Without `banner`, `out` is the whole output (none is expected).
 Result xev(const Folder& folder, const std::vector<std::string>& args, bool banner = true);
 
+// The same with the words of `line` as arguments.
+Result run(const Folder& folder, const std::string& line);
+
 // A 32-byte directory entry; `name` and `type` are padded with blanks.
 std::string entry(int user, std::string name, std::string type, int ex, int s2, int rc,
                   std::initializer_list<int> pointers = {}, bool wide = false);
