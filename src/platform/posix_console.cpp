@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "platform/platform.h"
 
@@ -135,18 +135,11 @@ bool is_console(std::FILE* stream) {
 }
 
 std::string executable_dir() {
-  std::vector<char> buffer(256);
-  for (;;) {
-    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (length < 0) return {};
-    if (static_cast<std::size_t>(length) < buffer.size()) {
-      const std::string path(buffer.data(), static_cast<std::size_t>(length));
-      const std::size_t slash = path.rfind('/');
-      return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    }
-    if (buffer.size() >= 65536) return {};
-    buffer.resize(buffer.size() * 2);
-  }
+  char path[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+  if (length < 0 || length == sizeof path) return {};
+  const std::string dir(path, static_cast<std::size_t>(length));
+  return dir.substr(0, dir.rfind('/') + 1);  // npos + 1: none
 }
 
 // POSIX streams never translate line ends.

@@ -102,12 +102,20 @@ def read_until(fd, text, seconds=10):
     return seen
 
 
-def in_the_wait(master, terminal):
+def in_the_wait(master, terminal, prompt=b"Press ENTER ...\r\n"):
     """Reads up to the usage prompt, then waits until the keys are read without echo."""
-    before, deadline = read_until(master, b"Press ENTER ...\r\n"), time.monotonic() + 10
+    before, deadline = read_until(master, prompt), time.monotonic() + 10
     while termios.tcgetattr(terminal)[3] & termios.ECHO and time.monotonic() < deadline:
         select.select([], [], [], 0.01)
     return before
+
+
+def finish(child):
+    """The exit status, waiting no more than a few seconds for it."""
+    try:
+        return child.wait(timeout=10)
+    finally:
+        child.kill()
 
 
 def console_waits():
@@ -121,11 +129,24 @@ def console_waits():
     check("other keys do not continue", read_until(master, b"-c\t", 1), b"")
     os.write(master, b"\r")
     check("Enter continues", b"system itself\r\n" in read_until(master, b"system itself\r\n"), True)
-    child.wait()
+    finish(child)
     child = start()  # an interrupt leaves the terminal as it found it
     in_the_wait(master, slave)
     child.send_signal(signal.SIGINT)
-    check("interrupted", (child.wait(), termios.tcgetattr(slave)), (-signal.SIGINT, mode))
+    check("interrupted", (finish(child), termios.tcgetattr(slave)), (-signal.SIGINT, mode))
+    # Ctrl-Z gives the terminal back while stopped and takes it again after;
+    # an interrupt ignored by whoever started xev stays ignored.
+    child = subprocess.Popen([program], stdin=slave, stdout=slave, stderr=slave, preexec_fn=lambda: (
+        os.setpgrp(), signal.signal(signal.SIGINT, signal.SIG_IGN)))
+    in_the_wait(master, slave)
+    child.send_signal(signal.SIGTSTP)
+    check("stopped", (os.WIFSTOPPED(os.waitpid(child.pid, os.WUNTRACED)[1]), termios.tcgetattr(slave)),
+          (True, mode))
+    child.send_signal(signal.SIGCONT)
+    in_the_wait(master, slave, b"")
+    child.send_signal(signal.SIGINT)
+    os.write(master, b"\r")
+    check("continued", finish(child), 0)
     run(cwd, program, "g.dsk", "-f")  # output to a pipe waits for nobody, keyboard or not
     write(cwd, "LONG.TXT", b"line\n" * 45)
     run(cwd, program, "g.dsk", "-a", "LONG.TXT")
