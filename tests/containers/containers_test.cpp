@@ -79,14 +79,12 @@ std::string imd(const std::vector<Track>& tracks, bool maps = false) {
 }
 
 // The tiny type of the hand-built disks: 17 tracks of two 128-byte
-// sectors, the first a system track; and its tracks, blank but `first`.
+// sectors, the first a system track; and its blank tracks.
 const std::string kTiny = section("img", 2, 1, 0, 3, 31, 1);
 
-std::vector<Track> tiny(const Track& first = {}, std::size_t count = 17) {
-  const std::string e5(128, '\xE5');
-  std::vector<Track> tracks(count, Track{{1, 128, 1, e5}, {2, 128, 1, e5}});
-  if (!first.empty()) tracks[0] = first;
-  return tracks;
+std::vector<Track> tiny(std::size_t count = 17) {
+  return std::vector<Track>(count, Track{{1, 128, 1, std::string(128, '\xE5')},
+                                         {2, 128, 1, std::string(128, '\xE5')}});
 }
 
 // A folder with a definition file and the image x.img.
@@ -221,13 +219,13 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
   const std::pair<std::string, std::string> cases[] = {
       {unreadable(0, false), ""}, {unreadable(0, true), ""}, {unreadable(5, false), ""},
       {unreadable(5, true), ""}, {unreadable(1, true), ""},
-      {edsk(tiny({}, 16)), no + "16 (cylinder 16, head 0)."},
+      {edsk(tiny(16)), no + "16 (cylinder 16, head 0)."},
       {edsk(unformatted), no + "5 (cylinder 5, head 0)."},
       {edsk(unformatted, false), "Track 5 (cylinder 5, head 0)" + holds + "0" + needs},
       {cut.substr(0, cut.size() - 600),
        "The container ends before track 15 (cylinder 15, head 0)."},
       {imd(short_track), "Track 3 (cylinder 3, head 0)" + holds + "128" + needs},
-      {imd(tiny({}, 16)), no + "16 (cylinder 16, head 0)."},
+      {imd(tiny(16)), no + "16 (cylinder 16, head 0)."},
       {edsk(no_size), "The container ends before track 3 (cylinder 3, head 0)."}};
   const std::vector<std::vector<std::string>> runs = {{"x.img", "-s", "s.bin"},
       {"x.img", "-w", "f.txt"}, {"x.img", "-i", "x.img"}, {"x.img", "-a", "f.txt"},
