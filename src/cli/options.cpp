@@ -87,21 +87,21 @@ Error take_file_argument(Request& request, const char* option, const char* value
   return {};
 }
 
-// A user area number, 0 to 31; -1 when the text is not one.
-int read_user_number(const char* text) {
+// A user area number, 0 to 31, into `user`; false when the text is not one.
+bool read_user_number(const char* text, int& user) {
   const std::int64_t number = parse_number(text);
-  return number >= 0 && number <= kMaxUser ? static_cast<int>(number) : -1;
+  if (number < 0 || number > kMaxUser) return false;
+  user = static_cast<int>(number);
+  return true;
 }
 
 Error set_user_filter(Request& request, const char* option, const char* value) {
-  request.user = read_user_number(value);
-  if (request.user < 0) return {ERR_BAD_VALUE, option, value};
+  if (!read_user_number(value, request.user)) return {ERR_BAD_VALUE, option, value};
   return {};
 }
 
 Error set_new_user(Request& request, const char* option, const char* value) {
-  request.new_user = read_user_number(value);
-  if (request.new_user < 0) return {ERR_BAD_VALUE, option, value};
+  if (!read_user_number(value, request.new_user)) return {ERR_BAD_VALUE, option, value};
   return {};
 }
 

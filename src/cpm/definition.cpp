@@ -59,11 +59,10 @@ struct Section {
   ContainerLayout container;
 };
 
-// a * b for non-negative factors, saturated at kSizeCap.
+// a * b for a >= 0 and b > 0 (every factor here is a count of tracks or
+// records times a record size), saturated at kSizeCap.
 std::int64_t capped_product(std::int64_t a, std::int64_t b) {
-  if (a == 0 || b == 0) return 0;
-  if (a >= kSizeCap / b) return kSizeCap;
-  return a * b;
+  return a >= kSizeCap / b ? kSizeCap : a * b;
 }
 
 bool is_one_of(std::int64_t value, std::initializer_list<std::int64_t> set) {

@@ -17,6 +17,8 @@ constexpr std::size_t kMaxPath = 259;
 constexpr std::size_t kReadBufferSize = 64 * 1024;
 constexpr std::size_t kFillBlock = 1024 * 1024;
 constexpr std::uint8_t kFillByte = 0xE5;
+// Enough of a file's start for every container signature.
+constexpr std::size_t kSignatureBytes = 64;
 
 using platform::FilePtr;
 
@@ -88,7 +90,7 @@ ContainerKind existing_container(const std::string& path, bool& empty) {
   empty = true;
   FilePtr file = platform::open_file(path, false, false);
   if (!file) return ContainerKind::kRaw;
-  std::uint8_t head[64];
+  std::uint8_t head[kSignatureBytes];
   const std::size_t got = std::fread(head, 1, sizeof head, file.get());
   empty = got == 0;
   const ContainerKind kind = detect_container(head, got);

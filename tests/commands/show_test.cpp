@@ -38,14 +38,14 @@ TEST_F(Show, AttributesAndUserAreaChangeEveryEntryOfAFile) {
       {"s.t -sa *.* R- -u 2",
        "Setting file attributes to 'R-', mask: '*.*'\n\n"
        "File attributes for 'X..' are set.\n\nDone. Attributes set for 1 file(s).\n\n"},
-      {"s.t -su ?.COM 7 -u 1",
-       "Setting user area to '7', mask: '?.COM'\n\nUser area for 'a.COM' set.\n"
+      {"s.t -su ?.COM 0 -u 1",
+       "Setting user area to '0', mask: '?.COM'\n\nUser area for 'a.COM' set.\n"
        "User area for 'A.COM' set.\n\nDone. User area set for 2 file(s).\n\n"},
   });
   const std::string now = folder.read("s.t");
   std::string bytes;  // 0, 9, 10 and 11 of each entry
   for (int i = 4096; i < 4224; i += 32) bytes += now[i] + now.substr(i + 9, 3);
-  EXPECT_EQ(bytes, "\007\303OM\002\256  \007\303OM\007C\317M");
+  EXPECT_EQ(bytes, std::string("\0\303OM\002\256  \0\303OM\0C\317M", 16));
 }
 
 TEST_F(Show, TypeAndHexDumpWalkTheRecordsOfOneFile) {
