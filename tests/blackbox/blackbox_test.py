@@ -155,9 +155,9 @@ def console_waits():
 
 
 def concurrent_adds():
-    """Twenty runs adding at once: each waits for the image, none loses a file."""
+    """Twenty runs adding at once to an image the first of them creates: each
+    waits for the image, one formats it, none loses a file."""
     cwd, program = folder()
-    run(cwd, program, "c.dsk", "-f")
     files = {f"F{i:02}.BIN": bytes((i * 7 + j) % 251 for j in range(2000 + 300 * i)) for i in range(20)}
     for name, data in files.items():
         write(cwd, name, data)
