@@ -32,9 +32,9 @@ TEST(Cpm3, LabelStampAndPasswordEntriesAreNoFiles) {
   ASSERT_EQ(xev(folder, {"p.t", "-f"}).status, 0);
   const std::string stamps = "\x21" + std::string(10, '\x11') + std::string(21, '\x22');
   patch(folder, "p.t", 0,
-        entry(0x20, "DISK", "LBL", 0x81, 0, 0) + entry(1, "A", "COM", 0, 0, 8, {1}) +
-            entry(17, "A", "COM", 0, 0, 0, {'p', 'w'}) + stamps +
-            entry(17, "B", "", 0, 0, 0));
+        entry(0x20, "DISK", "LBL", 0x81, 0, 0) + entry(15, "A", "COM", 0, 0, 8, {1}) +
+            entry(31, "A", "COM", 0, 0, 0, {'p', 'w'}) + stamps +
+            entry(31, "B", "COM", 0, 0, 0));
   const Result run = xev(folder, {"p.t", "-c1", "-c"});
   EXPECT_EQ(run.err, "");
   EXPECT_NE(run.out.find("CP/M 3 disk label: DISK.LBL\n"), std::string::npos);
@@ -46,12 +46,12 @@ TEST(Cpm3, LabelStampAndPasswordEntriesAreNoFiles) {
     return std::string{image[0], image[32], image[64], image[128]} + image.substr(96, 32);
   };
   EXPECT_EQ(xev(folder, {"p.t", "-su", "A.COM", "2"}).status, 0);
-  EXPECT_EQ(entries(), "\x20\x02\x12\x11" + stamps);
+  EXPECT_EQ(entries(), "\x20\x02\x12\x1F" + stamps);
   EXPECT_EQ(xev(folder, {"p.t", "-e", "*.*"}).status, 0);
-  EXPECT_EQ(entries(), "\x20\xE5\xE5\x11" + stamps);
-  // Without passwords, area 17 holds a file like any other.
+  EXPECT_EQ(entries(), "\x20\xE5\xE5\x1F" + stamps);
+  // Without passwords, area 31 holds a file like any other.
   patch(folder, "p.t", 12, "\x01");
-  EXPECT_NE(xev(folder, {"p.t", "-c"}).out.find("17 B"), std::string::npos);
+  EXPECT_NE(xev(folder, {"p.t", "-c"}).out.find("31 B.COM"), std::string::npos);
   // A new file (entry 1) gets the stamps the label asks for, in local time.
   folder.write("N.TXT", "n");
   const auto clock = [] {

@@ -73,6 +73,9 @@ TEST_F(Safety, UserAreasHoldOneFileOfAName) {
             twice +
                 "Setting user area to '2', mask: '*.SUB'\n\nUser area for 'C.SUB' set.\n"
                 "User area for 'D.SUB' set.\n\nDone. User area set for 2 file(s).\n\n12");
+  // Sorted by name, one name keeps the order of its areas.
+  EXPECT_NE(xev(folder, {"s.t", "-c1", "-c"}).out.find("1K  --\n 2 C.SUB            1    1K  R-\n 3"),
+            std::string::npos);
   // Three user areas, one host name: only the first is written.
   run = xev(folder, {"s.t", "-x", "in/C.SUB"});
   EXPECT_EQ(run.err + run.out.substr(run.out.find("File")),

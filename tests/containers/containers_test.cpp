@@ -175,6 +175,9 @@ TEST(Containers, AnyLayoutHoldsWhatThePlainImageHolds) {
     }
     ASSERT_EQ(xev(plain, {"x.img", "-f"}).status, 0);
     boxed.write("x.img", contain(plain.read("x.img"), layout, 1024));
+    // A rebuilt file keeps the old one's permissions.
+    const auto mode = std::filesystem::perms::owner_read | std::filesystem::perms::others_write;
+    std::filesystem::permissions(boxed.path("x.img"), mode);
     for (const std::string& line : runs) {
       const Result want = run(plain, "x.img " + line), got = run(boxed, "x.img " + line);
       EXPECT_EQ(got.out + got.err + std::to_string(got.status),
@@ -194,6 +197,7 @@ TEST(Containers, AnyLayoutHoldsWhatThePlainImageHolds) {
       EXPECT_EQ(types.substr(0, 8) + types.substr(112), "\1\3\1\1\1\1\1\1\1\4\2\2\2\2\2\1");
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(boxed.path()), {}), 5);
+    EXPECT_EQ(std::filesystem::status(boxed.path("x.img")).permissions(), mode);
   }
 }
 
@@ -283,7 +287,7 @@ TEST(Containers, DefinitionKeys) {
 // The shipped Amstrad sections, and the 8-inch disk that owns `.dsk`.
 const std::string kAmstrad =
     kEightInch + "CONTAINER=EDSK\n" + section("cps", 36, 1, 0, 170, 63, 2) +
-    "CONTAINER=EDSK\nSECSIZE=512\nSECBASE=0x41\n" + section("cpd", 36, 1, 0, 179, 63) +
+    "CONTAINER=EDSK\nSECSIZE=512\nSECBASE=0X41\n" + section("cpd", 36, 1, 0, 179, 63) +
     "CONTAINER=DSK\nSECSIZE=512\nSECBASE=0xC1\n" + section("pcw", 36, 1, 0, 174, 63, 1) +
     "CONTAINER=EDSK\nSECSIZE=512\nSECBASE=1\n" + section("ims", 36, 1, 0, 179, 63) +
     "CONTAINER=IMD\nSECSIZE=512\nSECBASE=0xC1\n" + section("two", 36, 1, 0, 179, 63) +

@@ -32,6 +32,7 @@ TEST(Definition, AcceptsCompleteConsistentSectionsOnly) {
        256256, 6656},
       {"[u]\nSPT=1\n" + kHead + kBody + "[t]\nSPT=5\n", 256256, 6656},
       {h("SPT=4\nXLT=4,3, 2,1\nOFF=0"), 248832, 0},
+      {h("SPT=1\nXLT=0\nOFF=0"), 248832, 0},
       {h("SPT=26\nXLT=0\nOFFX=3\nOFF=2"), 249984, 384},
       {h("OFFX=3\nOFF=2\nSPT=26\nXLT=0"), 249984, 384},
       {kHead + kBody + "BLS=3\nnot a key line", 256256, 6656},
@@ -94,7 +95,7 @@ TEST(Definition, ReportShowsTheValuesAsRead) {
   Folder folder;
   folder.write("xev.ini", kEightInch +
                               "OFFX=40\nEXM=9\n[wide]\nSPT=64\nXLT=0\nBLS=16\nEXM=3\n"
-                              "DSM=300\nDRM=1023\nOFF=0\n");
+                              "DSM=300\nDRM=1023\nOFF=0\n" + section("odd", 8, 1, 0, 63, 31) + "BLS=3\n");
   Result run = xev(folder, {"any.dsk", "-iti"});
   EXPECT_EQ(
       run.out,
@@ -112,6 +113,7 @@ TEST(Definition, ReportShowsTheValuesAsRead) {
   run = xev(folder, {"x.WIDE", "-iti"});
   EXPECT_NE(run.out.find("  XLT=0\n  BLS=16 (BSH=7, BLM=127)\n"), std::string::npos);
   EXPECT_NE(run.out.find("Extents Per Dir Entry: 4\n"), std::string::npos);
+  EXPECT_NE(xev(folder, {"x.odd", "-iti"}).out.find("  BLS=3 (BSH=0, BLM=0)\n"), std::string::npos);
 }
 
 }  // namespace
