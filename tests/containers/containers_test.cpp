@@ -212,8 +212,9 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
       s->type = type, s->data.resize(type == 1 ? 64 : 128);
     return extended ? edsk(tracks) : imd(tracks);
   };
-  std::vector<Track> short_track = tiny(), unformatted = tiny(), no_size = tiny();
+  std::vector<Track> short_track = tiny(), unformatted = tiny(), no_size = tiny(), empty = tiny();
   short_track[3].pop_back();
+  empty[3][1] = {2, 0, 1, ""};  // a sector of no bytes (ImageDisk size table)
   unformatted[5].clear();
   no_size[3][0].size = 7 * 256;  // size code 7
   const std::string cut = edsk(tiny()), no = "The container has no track ",
@@ -230,6 +231,7 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
        "The container ends before track 15 (cylinder 15, head 0)."},
       {imd(short_track), "Track 3 (cylinder 3, head 0)" + holds + "128" + needs},
       {imd(tiny(16)), no + "16 (cylinder 16, head 0)."},
+      {imd(empty, true), "The container ends before track 3 (cylinder 3, head 0)."},
       {edsk(no_size), "The container ends before track 3 (cylinder 3, head 0)."}};
   const std::vector<std::vector<std::string>> runs = {{"x.img", "-s", "s.bin"},
       {"x.img", "-w", "f.txt"}, {"x.img", "-i", "x.img"}, {"x.img", "-a", "f.txt"},
@@ -325,6 +327,13 @@ TEST(Containers, AmstradDisksAreKnownByTheirSectors) {
       }
     }
   }
+  // A disk of 8-inch tracks one track short does not fit the 8-inch type:
+  // its sector IDs decide.
+  Track eight;
+  for (int id = 0xC1; id < 0xC1 + 26; ++id) eight.push_back({id, 128, 1, std::string(128, '\xE5')});
+  Box cut(kAmstrad, edsk(std::vector<Track>(76, eight)));
+  std::filesystem::rename(cut.path("x.img"), cut.path("m.dsk"));
+  EXPECT_EQ(xev(cut, {"m.dsk", "-c"}).out.substr(0, 25), "Image type `cpd` detected");
 }
 
 }  // namespace
