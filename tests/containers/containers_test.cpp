@@ -280,6 +280,11 @@ TEST(Containers, DefinitionKeys) {
   folder.write("xev.ini",
                cpd + "CONTAINER=imd\nSECSIZE=512 ; bytes\nHEADS=2\nSECBASE=0x41\n");
   const std::string info = xev(folder, {"x.img", "-iti"}).out;
+  // New ImageDisk files record the data rate: 500 kbps for FM tracks of 4 KiB.
+  folder.write("xev.ini", section("fm", 32, 1, 0, 99, 31) + "CONTAINER=IMD\nSECSIZE=128\n");
+  xev(folder, {"n.fm", "-f"});
+  const std::string made = folder.read("n.fm");
+  EXPECT_EQ(made[made.find('\x1A') + 1], 0);
   EXPECT_EQ(
       info.substr(info.find("\n\nContainer")),
       "\n\nContainer for new images: IMD\n  Tracks: 40 (20 cylinders, 2 heads in turns)\n"
