@@ -217,6 +217,8 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
   empty[3][1] = {2, 0, 1, ""};  // a sector of no bytes (ImageDisk size table)
   unformatted[5].clear();
   no_size[3][0].size = 7 * 256;  // size code 7
+  std::string zero = edsk(tiny(1), false);  // a DSK whose tracks hold no bytes
+  zero[0x33] = 0;
   const std::string cut = edsk(tiny()), no = "The container has no track ",
                     holds = " of the container holds ",
                     needs = " bytes of sectors; the type needs 256.";
@@ -232,6 +234,7 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
       {imd(short_track), "Track 3 (cylinder 3, head 0)" + holds + "128" + needs},
       {imd(tiny(16)), no + "16 (cylinder 16, head 0)."},
       {imd(empty, true), "The container ends before track 3 (cylinder 3, head 0)."},
+      {zero, "The container ends before track 0 (cylinder 0, head 0)."},
       {edsk(no_size), "The container ends before track 3 (cylinder 3, head 0)."}};
   const std::vector<std::vector<std::string>> runs = {{"x.img", "-s", "s.bin"},
       {"x.img", "-w", "f.txt"}, {"x.img", "-i", "x.img"}, {"x.img", "-a", "f.txt"},
