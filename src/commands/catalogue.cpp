@@ -24,15 +24,15 @@ constexpr const char* kRule = "-------------------------------";
 constexpr const char* kPagePrompt = "Press Enter to continue...";
 
 struct CatalogueItem {
-  int user;
+  int user = 0;
   std::string name;
-  int records;
-  int size_k;
-  bool read_only;
-  bool system;
+  int records = 0;
+  int size_k = 0;
+  bool read_only = false;
+  bool system = false;
   DateStamp created;  // or accessed, as the label says
   DateStamp updated;
-  int first;  // index of the file's first entry
+  int first = 0;  // index of the file's first entry
 };
 
 // Every file that matches, in directory order of first entries.
