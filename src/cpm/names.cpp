@@ -8,8 +8,6 @@
 namespace xev {
 namespace {
 
-constexpr std::size_t kMaxNameText = 12;
-
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Characters a user may not type into a CP/M name.
@@ -55,7 +53,6 @@ bool check_fields(const char* fields, bool typed) {
 // Splits a name at its last point and pads both parts; false when a part is
 // too long or the name is empty.
 bool split_fields(const std::string& text, char* fields) {
-  if (text.empty() || text.size() > kMaxNameText) return false;
   std::string copy = text;
   std::transform(copy.begin(), copy.end(), copy.begin(), upper);
   std::string name = copy;
