@@ -266,6 +266,7 @@ TEST(Containers, DefinitionKeys) {
   const std::string cpd = section("img", 36, 1, 0, 179, 63);         // 40 tracks
   const std::string big = section("img", 36, 2, 1, 599, 127);        // 267 tracks
   const std::string edsk2 = "CONTAINER=EDSK\nSECSIZE=512\nHEADS=2";  // 268 of 204 slots
+  const std::string wide = section("img", 512, 16, 15, 255, 511);    // 64 KiB tracks
   // clang-format off
   const std::pair<std::string, int> cases[] = {
       {cpd + "CONTAINER=EDKS", 19}, {cpd + "SECSIZE=384", 19}, {cpd + "SECSIZE=64", 19},
@@ -273,7 +274,8 @@ TEST(Containers, DefinitionKeys) {
       {cpd + "CONTAINER=EDSK\nSECSIZE=1024", 19}, {cpd + "CONTAINER=IMD\nSECSIZE=512\nSECBASE=248", 19},
       {cpd + "CONTAINER=DSK", 19}, {cpd + "CONTAINER=DSK\nSECSIZE=256", 0}, {cpd + "SECSIZE=128", 0},
       {big + "CONTAINER=IMD\nSECSIZE=512", 19}, {big + edsk2, 19},
-      {big + "CONTAINER=IMD\nSECSIZE=512\nHEADS=2", 0}, {big + edsk2 + "\nCONTAINER=DSK", 0}};
+      {big + "CONTAINER=IMD\nSECSIZE=512\nHEADS=2", 0}, {big + edsk2 + "\nCONTAINER=DSK", 0},
+      {wide + "CONTAINER=EDSK\nSECSIZE=8192", 19}, {wide + "CONTAINER=IMD\nSECSIZE=8192", 0}};
   // clang-format on
   Folder folder;
   for (const auto& [definition, status] : cases) {
