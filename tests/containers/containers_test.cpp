@@ -290,6 +290,11 @@ TEST(Containers, DefinitionKeys) {
   xev(folder, {"n.fm", "-f"});
   const std::string made = folder.read("n.fm");
   EXPECT_EQ(made[made.find('\x1A') + 1], 0);
+  // An extended DSK file names its maker, then 40 tracks of one side.
+  folder.write("xev.ini", cpd + "CONTAINER=EDSK\nSECSIZE=512\n");
+  xev(folder, {"n.img", "-f"});
+  EXPECT_EQ(folder.read("n.img").substr(0, 0x32),
+            padded("EXTENDED CPC DSK File\r\nDisk-Info\r\nxev", 0x30) + "\x28\x01");
   EXPECT_EQ(
       info.substr(info.find("\n\nContainer")),
       "\n\nContainer for new images: IMD\n  Tracks: 40 (20 cylinders, 2 heads in turns)\n"
