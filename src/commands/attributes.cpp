@@ -44,11 +44,12 @@ Error refuse_occupied_area(const Directory& directory, const Request& request, i
 }
 
 void apply_attributes(const Request& request, Directory& directory, int first) {
+  // Two characters, as the options let through: R or -, S or -.
   const std::string& attributes = request.new_attributes;
   for (const int index : directory.file_entries(first)) {
     std::uint8_t* entry = directory.entry(index);
-    set_bit(entry[kReadOnlyByte], attributes.size() > 0 && attributes[0] == 'R');
-    set_bit(entry[kSystemByte], attributes.size() > 1 && attributes[1] == 'S');
+    set_bit(entry[kReadOnlyByte], attributes[0] == 'R');
+    set_bit(entry[kSystemByte], attributes[1] == 'S');
   }
 }
 
