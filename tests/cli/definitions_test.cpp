@@ -25,7 +25,8 @@ struct ScopedEnv {
 
 // Images of 64 KiB: `a` with its directory in unit 0, `b` one track further
 // on, `c` with 2 KiB units; `a2` is `a` under another name. `k` holds four
-// units for its directory (DIRAU), more than `over` has at all. `d8` is an
+// units for its directory (DIRAU), more than `over` has at all, as many as
+// `all` has. `d8` is an
 // 8-inch disk.
 TEST(Definitions, ByNameByContentsAndFileOrder) {
   Folder folder;
@@ -33,7 +34,8 @@ TEST(Definitions, ByNameByContentsAndFileOrder) {
   ScopedEnv no_user_file("XDG_CONFIG_HOME", none);
   folder.write("xev.ini", kEightInch + section("a", 8, 1, 0, 63, 31) +
                               section("b", 8, 1, 0, 62, 31, 1) + c +
-                              section("k", 8, 1, 0, 95, 31) + "DIRAU=4\n");
+                              section("k", 8, 1, 0, 95, 31) + "DIRAU=4\n" +
+                              section("all", 8, 1, 0, 3, 31) + "DIRAU=4\n");
   folder.write("xev-formats.ini", section("a2", 8, 1, 0, 63, 31) + c +
                                       section("over", 8, 1, 0, 3, 31) + "DIRAU=5\n");
   folder.write("s", std::string(6656, 'S'));
@@ -54,6 +56,7 @@ TEST(Definitions, ByNameByContentsAndFileOrder) {
       {{"x.dsk", "-it"}, 96, "Missing option value(s) `-it`! !!!\n"},
       {{"x.dsk", "-it", "", "-c"}, 97, "Bad value `` for option `-it` !!!\n"},
       {{"x.over", "-iti"}, 19, "Error in definition for Image type `over` !!!\n"},
+      {{"x.all", "-iti"}, 0, "  DIRAU=4\n"},
       {{"d.k", "-a", "s"}, 0, ""},
       {{"d.k", "-c"}, 0, "7K in 1 file(s), 85K free"},
       {{"one", "-it", "a", "-a", "s"}, 0, ""},

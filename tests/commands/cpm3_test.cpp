@@ -14,7 +14,7 @@ namespace {
 
 // Days count from the first of January 1978.
 TEST(Stamps, DaysCountFromTheFirstOfJanuary1978) {
-  for (const char* row : {"1978-01-01 1", "1978-12-31 365", "2000-03-01 8096"}) {
+  for (const char* row : {"1978-01-01 1", "1978-12-31 365", "2000-03-01 8096", "2001-01-15 8416"}) {
     int year = 0, month = 0, day = 0, count = 0;
     std::sscanf(row, "%d-%d-%d %d", &year, &month, &day, &count);
     EXPECT_EQ(stamp_of(year, month, day, 0, 0).day, count);
@@ -34,21 +34,23 @@ TEST(Cpm3, LabelStampAndPasswordEntriesAreNoFiles) {
   patch(folder, "p.t", 0,
         entry(0x20, "DISK", "LBL", 0x81, 0, 0) + entry(15, "A", "COM", 0, 0, 8, {1}) +
             entry(31, "A", "COM", 0, 0, 0, {'p', 'w'}) + stamps +
-            entry(31, "B", "COM", 0, 0, 0));
+            entry(31, "B", "COM", 0, 0, 0) + entry(31, "A", "CON", 0, 0, 0));
   const Result run = xev(folder, {"p.t", "-c1", "-c"});
   EXPECT_EQ(run.err, "");
   EXPECT_NE(run.out.find("CP/M 3 disk label: DISK.LBL\n"), std::string::npos);
   // One file, in one unit; the other entries are in use.
-  EXPECT_NE(run.out.find("1 file(s), 98K free\n27 directory entries"), std::string::npos);
-  // The first bytes of the label, A.COM, its password, B's password; the stamps.
+  EXPECT_NE(run.out.find("1 file(s), 98K free\n26 directory entries"), std::string::npos);
+  // The first bytes of the label, A.COM, its password, those of B.COM and
+  // A.CON; the stamps.
   const auto entries = [&] {
     const std::string image = folder.read("p.t");
-    return std::string{image[0], image[32], image[64], image[128]} + image.substr(96, 32);
+    return std::string{image[0], image[32], image[64], image[128], image[160]} +
+           image.substr(96, 32);
   };
   EXPECT_EQ(xev(folder, {"p.t", "-su", "A.COM", "2"}).status, 0);
-  EXPECT_EQ(entries(), "\x20\x02\x12\x1F" + stamps);
+  EXPECT_EQ(entries(), "\x20\x02\x12\x1F\x1F" + stamps);
   EXPECT_EQ(xev(folder, {"p.t", "-e", "*.*"}).status, 0);
-  EXPECT_EQ(entries(), "\x20\xE5\xE5\x1F" + stamps);
+  EXPECT_EQ(entries(), "\x20\xE5\xE5\x1F\x1F" + stamps);
   // Without passwords, area 31 holds a file like any other.
   patch(folder, "p.t", 12, "\x01");
   EXPECT_NE(xev(folder, {"p.t", "-c"}).out.find("31 B.COM"), std::string::npos);

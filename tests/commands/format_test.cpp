@@ -110,8 +110,10 @@ TEST(Catalogue, LayoutsOrderAndPaging) {
                   (args.back() == "-c" ? "*.*" : args.back()) + "'\n\n" + body +
                   " file(s), 186K free\n59 directory entries free\n\n");
   }
-  EXPECT_EQ(xev(folder, {"c.t", "-c", "a.b.c"}).err,
-            "Name of this file `a.b.c` has incorrect format !!!\n");
+  for (const std::string mask : {"a.b.c", "a b.c"}) {
+    EXPECT_EQ(xev(folder, {"c.t", "-c", mask}).err,
+              "Name of this file `" + mask + "` has incorrect format !!!\n");
+  }
 }
 
 // Each check of a loaded entry: without -iide the first failure ends the run;

@@ -11,6 +11,7 @@ class Show : public ::testing::Test {
   void SetUp() override {
     folder.write("xev.ini",
                  section("t", 16, 1, 0, 99, 31, 2) + section("n", 16, 1, 0, 99, 31) +
+                     section("b", 64, 1, 0, 99, 31, 3) +
                      "[o]\nSPT=16\nXLT=0\nBLS=1\nEXM=0\nDSM=99\nDRM=31\nOFFX=3\nOFF=2\n");
     ASSERT_EQ(xev(folder, {"s.t", "-f"}).status, 0);
   }
@@ -38,6 +39,8 @@ TEST_F(Show, AttributesAndUserAreaChangeEveryEntryOfAFile) {
       {"s.t -sa *.* R- -u 2",
        "Setting file attributes to 'R-', mask: '*.*'\n\n"
        "File attributes for 'X..' are set.\n\nDone. Attributes set for 1 file(s).\n\n"},
+      {"s.t -sa a:b RS", "Name of this file `a:b` has incorrect format !!!\n"},
+      {"s.t -su a:b 3", "Name of this file `a:b` has incorrect format !!!\n"},
       {"s.t -su ?.COM 0 -u 1",
        "Setting user area to '0', mask: '?.COM'\n\nUser area for 'a.COM' set.\n"
        "User area for 'A.COM' set.\n\nDone. User area set for 2 file(s).\n\n"},
@@ -88,6 +91,7 @@ TEST_F(Show, SystemTracksMoveAsOneBlock) {
   folder.write("short.t", system.substr(0, 1000));
   folder.write("copy.t", before);
   ASSERT_EQ(xev(folder, {"n.n", "-f"}).status + xev(folder, {"o.o", "-f"}).status, 0);
+  ASSERT_EQ(xev(folder, {"b.b", "-f"}).status, 0);  // 24 KiB of system tracks
   expect({
       {"s.t -w big", "System file `big` is too long. Max. length is 4096 bytes !!!\n"},
       {"s.t -w sys.bin", "\nDone. System written.\n\n"},
@@ -100,7 +104,9 @@ TEST_F(Show, SystemTracksMoveAsOneBlock) {
       {"n.n -s x.bin", "Image `n.n` does not contain system track !!!\n"},
       {"o.o -w big", "System file `big` is too long. Max. length is 384 bytes !!!\n"},
       {"s.t -s s.t", "File `s.t` already exist !!!\n"},
+      {"b.b -s b.bin", "\nDone. System extracted.\n\n"},
   });
+  EXPECT_EQ(folder.read("b.bin").size(), 24576u);
   EXPECT_EQ(folder.read("out.bin"), "boot" + system.substr(4));
   EXPECT_EQ(folder.read("s.t"), before);
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <numeric>
@@ -160,7 +161,7 @@ TEST(Containers, AnyLayoutHoldsWhatThePlainImageHolds) {
   };
   const std::string ini = section("img", 8, 1, 0, 13, 31, 1);  // tracks of 1 KiB
   const std::vector<std::string> runs = {
-      "-a in/*", "-e B.TXT", "-a in/B.TXT -afn D.BIG", "-sa A.BIN RS", "-su C.DAT 3",
+      "-f", "-a in/*", "-e B.TXT", "-a in/B.TXT -afn D.BIG", "-sa A.BIN RS", "-su C.DAT 3",
       "-c", "-x out/*.*", "-s sys.bin", "-w in/B.TXT", "-q", "-c"};
   for (const Layout& layout : layouts) {
     const bool imd = layout.kind == 'I' || layout.kind == 'M';
@@ -290,6 +291,8 @@ TEST(Containers, DefinitionKeys) {
   xev(folder, {"n.fm", "-f"});
   const std::string made = folder.read("n.fm");
   EXPECT_EQ(made[made.find('\x1A') + 1], 0);
+  const std::time_t now = std::time(nullptr);
+  EXPECT_EQ(made.substr(16, 4), std::to_string(std::localtime(&now)->tm_year + 1900));
   // An extended DSK file names its maker, then 40 tracks of one side.
   folder.write("xev.ini", cpd + "CONTAINER=EDSK\nSECSIZE=512\n");
   xev(folder, {"n.img", "-f"});
