@@ -218,8 +218,9 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
   empty[3][1] = {2, 0, 1, ""};  // a sector of no bytes (ImageDisk size table)
   unformatted[5].clear();
   no_size[3][0].size = 7 * 256;  // size code 7
-  std::string zero = edsk(tiny(1), false);  // a DSK whose tracks hold no bytes
-  zero[0x33] = 0;
+  std::string zero = edsk(tiny(1), false), two = edsk(tiny(16));
+  zero[0x33] = 0;  // a DSK whose tracks hold no bytes
+  two[0x31] = 2;   // 16 tracks on each of two sides, 16 of them formatted
   const std::string cut = edsk(tiny()), no = "The container has no track ",
                     holds = " of the container holds ",
                     needs = " bytes of sectors; the type needs 256.";
@@ -236,6 +237,7 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
       {imd(tiny(16)), no + "16 (cylinder 16, head 0)."},
       {imd(empty, true), "The container ends before track 3 (cylinder 3, head 0)."},
       {zero, "The container ends before track 0 (cylinder 0, head 0)."},
+      {two, no + "16 (cylinder 8, head 0)."},
       {edsk(no_size), "The container ends before track 3 (cylinder 3, head 0)."}};
   const std::vector<std::vector<std::string>> runs = {{"x.img", "-s", "s.bin"},
       {"x.img", "-w", "f.txt"}, {"x.img", "-i", "x.img"}, {"x.img", "-a", "f.txt"},

@@ -87,6 +87,9 @@ TEST(Definition, DerivesTheGeometryOfTheEightInchDisk) {
       g.locate(0, 1),   g.locate(242, 7),     g.locate(243, 0),  g.locate(0, 8)};
   EXPECT_EQ(got, (std::vector<std::int64_t>{8, 16, 2, 2, 6656 + 6 * 128,
                                             6656 + 74 * 3328 + 11 * 128, -1, -1}));
+  // 257 units take 16-bit pointers, eight to an entry.
+  ASSERT_FALSE(read(kHead + "BLS=2\nEXM=0\nDSM=256\nDRM=63\n", "t", type));
+  EXPECT_EQ(type.geometry.pointers_per_entry, 8);
 }
 
 // The report shows each key as read, the last line of it counting, also
