@@ -83,21 +83,21 @@ bool lock(std::FILE* file, bool exclusive, int wait_ms) {
   return true;
 }
 
-// The container a file announces by its first bytes; kRaw for one that
-// cannot be read or holds anything else. An ImageDisk header is read up to
-// the end of its comment. `empty`: the file holds nothing.
-ContainerKind existing_container(const std::string& path, bool& empty) {
+// The container the open `file` announces by its first bytes; kRaw for one
+// that has no start to read again (a pipe, a terminal) or holds anything
+// else. An ImageDisk header is read up to the end of its comment. `empty`:
+// the file holds nothing.
+ContainerKind existing_container(std::FILE* file, bool& empty) {
   empty = true;
-  FilePtr file = platform::open_file(path, false, false);
-  if (!file) return ContainerKind::kRaw;
+  if (platform::file_length(file) < 0 || !platform::seek(file, 0)) return ContainerKind::kRaw;
   std::uint8_t head[kSignatureBytes];
-  const std::size_t got = std::fread(head, 1, sizeof head, file.get());
+  const std::size_t got = std::fread(head, 1, sizeof head, file);
   empty = got == 0;
   const ContainerKind kind = detect_container(head, got);
   if (kind != ContainerKind::kRaw || got < 4 || std::memcmp(head, "IMD ", 4) != 0) return kind;
   // A long ImageDisk comment: look on for its end.
   std::uint8_t block[4096];
-  for (std::size_t n = 0; (n = std::fread(block, 1, sizeof block, file.get())) > 0;) {
+  for (std::size_t n = 0; (n = std::fread(block, 1, sizeof block, file)) > 0;) {
     if (std::memchr(block, 0x1A, n) != nullptr) return ContainerKind::kImd;
   }
   return ContainerKind::kRaw;
@@ -130,7 +130,7 @@ Error open_image(const std::string& path, const std::string& name, const Geometr
   // type's container for new images: a full format fills its sectors. So is
   // an existing plain image, also when a full format empties it.
   bool empty = true;
-  if (existing_container(path, empty) != ContainerKind::kRaw) {
+  if (existing_container(file.get(), empty) != ContainerKind::kRaw) {
     if (Error error = open_container(std::move(file), path, name, geometry, !access.read_only,
                                      true, out.medium)) {
       return error;
@@ -166,9 +166,9 @@ Error open_image_for_reading(const std::string& path, const std::string& name,
   FilePtr file = platform::open_file(path, false, false);
   if (!file) return {ERR_IMAGE_OPEN, name};
   if (lock_wait_ms >= 0 && !lock(file.get(), false, lock_wait_ms)) return {ERR_IMAGE_BUSY, name};
+  std::setvbuf(file.get(), nullptr, _IOFBF, kReadBufferSize);
   bool empty = true;
-  if (existing_container(path, empty) != ContainerKind::kRaw) {
-    std::setvbuf(file.get(), nullptr, _IOFBF, kReadBufferSize);
+  if (existing_container(file.get(), empty) != ContainerKind::kRaw) {
     return open_container(std::move(file), path, name, geometry, false, false, out);
   }
   const std::int64_t length = platform::file_length(file.get());
