@@ -181,6 +181,8 @@ def failing_devices():
         except OSError:
             pass
     check("full device", run(cwd, program, "g.dsk", "-s", full)[2], b"Error on write to the file `full` !!!\n")
+    os.mkfifo(os.path.join(cwd, "ff.dsk"))  # its own writer end must not make it wait for data
+    check("pipe as image", run(cwd, program, "ff.dsk", "-a", "x")[::2], (3, b"Image `ff.dsk` has bad size !!!\n"))
     os.mkdir(os.path.join(cwd, "small"))
     if os.geteuid() == 0 and subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", "small"],
                                             cwd=cwd, capture_output=True).returncode == 0:
