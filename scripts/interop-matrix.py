@@ -39,6 +39,7 @@ import random
 import re
 import resource
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -241,9 +242,11 @@ def name_of(entry):
 
 def run(args, cwd):
     try:
-        done = subprocess.run(args, cwd=cwd, capture_output=True, timeout=TIMEOUT)
+        done = subprocess.run(args, cwd=cwd, capture_output=True, timeout=TIMEOUT, preexec_fn=cpu_limit)
     except subprocess.TimeoutExpired:
         return -999, "", "timed out"
+    if done.returncode == -signal.SIGXCPU:  # every later run would wait for the same
+        sys.exit(f"interop-matrix: {os.path.basename(args[0])} ran on and on: {' '.join(args[1:])}")
     return (done.returncode, done.stdout.decode("latin-1"),
             done.stderr.decode("latin-1"))
 
@@ -549,6 +552,12 @@ def run_extra(root, xev, check_it):
         return "pass", check_it(root, xev)
     except Failure as failure:
         return "FAIL", str(failure)
+
+
+def cpu_limit():
+    """A tool that loops on and on dies after 20 s of work, also when the
+    one who started it was stopped first."""
+    resource.setrlimit(resource.RLIMIT_CPU, (20, 21))  # SIGXCPU, not SIGKILL
 
 
 # ---- main ---------------------------------------------------------------------

@@ -19,6 +19,8 @@ INI = (b"[dsk]\nSPT=26\nXLT=1,7,13,19,25,5,11,17,23,3,9,15,21,2,8,14,20,26,6,12,
        b"BLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n[zzq]\nSPT=26\nXLT=0\nBLS=1\nEXM=0\nDSM=242\nDRM=63\nOFF=2\n")
 failures = []
 resource.setrlimit(resource.RLIMIT_FSIZE, (256 << 20, 256 << 20))  # a runaway writer ends at 256 MiB
+if not RUNNER:  # a runaway loop after 10 s of work (Wine's server lives on, so not there)
+    resource.setrlimit(resource.RLIMIT_CPU, (10, 11))  # SIGXCPU, not SIGKILL
 
 
 def check(what, got, wanted):
@@ -51,6 +53,8 @@ def run(cwd, program, *args, merged=False, env=None, stdin=subprocess.DEVNULL):
     done = subprocess.run((RUNNER if program.endswith(".exe") else []) + [program, *args], cwd=cwd,
                           stdin=stdin, stdout=subprocess.PIPE, env=env, timeout=60,
                           stderr=subprocess.STDOUT if merged else subprocess.PIPE)
+    if done.returncode == -signal.SIGXCPU:  # every later run would wait for the same
+        sys.exit(f"xev ran on and on: {args}")
     return done.returncode, done.stdout, done.stderr
 
 

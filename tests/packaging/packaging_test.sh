@@ -6,6 +6,7 @@
 #
 # The package is not made where dpkg-deb is not installed.
 set -u
+ulimit -t 10  # a program that loops on and on ends after 10 s of work
 mode=$1 src=$2 build=$3 xev=$4 cmake=$5 cpack=$6 failures=0 missing='' options=0 codes=0
 work=$(mktemp -d) && cd "$work" || exit 1
 trap 'rm -rf "$work"' EXIT

@@ -55,11 +55,12 @@ bool Folder::exists(const std::string& name) const {
 
 namespace {
 
-// No test writes a file of more than 64 MiB: a fault that makes xev write on
-// and on ends the test at that size instead of filling the disk.
-const bool kFileSizeLimited = [] {
-  const rlimit limit{64 << 20, 64 << 20};
-  return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+// No test writes a file of more than 64 MiB or needs 10 s of processor time:
+// a fault that makes xev write or loop on and on ends the test there instead
+// of filling the disk or running until someone notices.
+const bool kLimited = [] {
+  const rlimit size{64 << 20, 64 << 20}, time{10, 10};
+  return ::setrlimit(RLIMIT_FSIZE, &size) == 0 && ::setrlimit(RLIMIT_CPU, &time) == 0;
 }();
 
 // What a stream from tmpfile() holds, which it then closes.
