@@ -143,11 +143,12 @@ def console_waits():
     child = subprocess.Popen([program], stdin=slave, stdout=slave, stderr=slave, preexec_fn=lambda: (
         os.setpgrp(), signal.signal(signal.SIGINT, signal.SIG_IGN)))
     in_the_wait(master, slave)
-    child.send_signal(signal.SIGTSTP)
-    check("stopped", (os.WIFSTOPPED(os.waitpid(child.pid, os.WUNTRACED)[1]), termios.tcgetattr(slave)),
-          (True, mode))
-    child.send_signal(signal.SIGCONT)
-    in_the_wait(master, slave, b"")
+    for what in ("stopped", "stopped again"):
+        child.send_signal(signal.SIGTSTP)
+        check(what, (os.WIFSTOPPED(os.waitpid(child.pid, os.WUNTRACED)[1]), termios.tcgetattr(slave)),
+              (True, mode))
+        child.send_signal(signal.SIGCONT)
+        in_the_wait(master, slave, b"")
     child.send_signal(signal.SIGINT)
     os.write(master, b"\r")
     check("continued", finish(child), 0)
