@@ -218,9 +218,10 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
   empty[3][1] = {2, 0, 1, ""};  // a sector of no bytes (ImageDisk size table)
   unformatted[5].clear();
   no_size[3][0].size = 7 * 256;  // size code 7
-  std::string zero = edsk(tiny(1), false), two = edsk(tiny(16));
+  std::string zero = edsk(tiny(1), false), two = edsk(tiny(16)), three = edsk(tiny());
   zero[0x33] = 0;  // a DSK whose tracks hold no bytes
   two[0x31] = 2;   // 16 tracks on each of two sides, 16 of them formatted
+  three[0x31] = 3;
   const std::string cut = edsk(tiny()), no = "The container has no track ",
                     holds = " of the container holds ",
                     needs = " bytes of sectors; the type needs 256.";
@@ -237,6 +238,7 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
       {imd(tiny(16)), no + "16 (cylinder 16, head 0)."},
       {imd(empty, true), "The container ends before track 3 (cylinder 3, head 0)."},
       {zero, "The container ends before track 0 (cylinder 0, head 0)."},
+      {three, "The container ends before track 0 (cylinder 0, head 0)."},
       {two, no + "16 (cylinder 8, head 0)."},
       {edsk(no_size), "The container ends before track 3 (cylinder 3, head 0)."}};
   const std::vector<std::vector<std::string>> runs = {{"x.img", "-s", "s.bin"},
@@ -270,6 +272,7 @@ TEST(Containers, DefinitionKeys) {
   const std::string big = section("img", 36, 2, 1, 599, 127);        // 267 tracks
   const std::string edsk2 = "CONTAINER=EDSK\nSECSIZE=512\nHEADS=2";  // 268 of 204 slots
   const std::string wide = section("img", 512, 16, 15, 255, 511);    // 64 KiB tracks
+  const std::string s29 = section("img", 29, 1, 0, 99, 31), s30 = section("img", 30, 1, 0, 99, 31);
   // clang-format off
   const std::pair<std::string, int> cases[] = {
       {cpd + "CONTAINER=EDKS", 19}, {cpd + "SECSIZE=384", 19}, {cpd + "SECSIZE=64", 19},
@@ -278,7 +281,8 @@ TEST(Containers, DefinitionKeys) {
       {cpd + "CONTAINER=DSK", 19}, {cpd + "CONTAINER=DSK\nSECSIZE=256", 0}, {cpd + "SECSIZE=128", 0},
       {big + "CONTAINER=IMD\nSECSIZE=512", 19}, {big + edsk2, 19},
       {big + "CONTAINER=IMD\nSECSIZE=512\nHEADS=2", 0}, {big + edsk2 + "\nCONTAINER=DSK", 0},
-      {wide + "CONTAINER=EDSK\nSECSIZE=8192", 19}, {wide + "CONTAINER=IMD\nSECSIZE=8192", 0}};
+      {wide + "CONTAINER=EDSK\nSECSIZE=8192", 19}, {wide + "CONTAINER=IMD\nSECSIZE=8192", 0},
+      {s29 + "CONTAINER=DSK", 0}, {s29 + "CONTAINER=EDSK", 0}, {s30 + "CONTAINER=DSK", 19}};
   // clang-format on
   Folder folder;
   for (const auto& [definition, status] : cases) {
