@@ -98,7 +98,7 @@ TEST(Definition, ReportShowsTheValuesAsRead) {
   Folder folder;
   folder.write("xev.ini", kEightInch +
                               "OFFX=40\nEXM=9\n[wide]\nSPT=64\nXLT=0\nBLS=16\nEXM=3\n"
-                              "DSM=300\nDRM=1023\nOFF=0\n" + section("odd", 8, 1, 0, 63, 31) + "BLS=3\n");
+                              "DSM=300\nDRM=1023\nOFF=0\n" + section("odd", 8, 1, 0, 63, 31) + "BLS=32\n");
   Result run = xev(folder, {"any.dsk", "-iti"});
   EXPECT_EQ(
       run.out,
@@ -116,7 +116,7 @@ TEST(Definition, ReportShowsTheValuesAsRead) {
   run = xev(folder, {"x.WIDE", "-iti"});
   EXPECT_NE(run.out.find("  XLT=0\n  BLS=16 (BSH=7, BLM=127)\n"), std::string::npos);
   EXPECT_NE(run.out.find("Extents Per Dir Entry: 4\n"), std::string::npos);
-  EXPECT_NE(xev(folder, {"x.odd", "-iti"}).out.find("  BLS=3 (BSH=0, BLM=0)\n"), std::string::npos);
+  EXPECT_NE(xev(folder, {"x.odd", "-iti"}).out.find("  BLS=32 (BSH=0, BLM=0)\n"), std::string::npos);
 }
 
 }  // namespace
