@@ -59,8 +59,12 @@ class Directory {
   Directory(const Geometry& geometry, bool tns);
 
   int size() const { return static_cast<int>(bytes_.size() / kEntrySize); }
-  std::uint8_t* entry(int index) { return bytes_.data() + static_cast<std::size_t>(index) * kEntrySize; }
-  const std::uint8_t* entry(int index) const { return bytes_.data() + static_cast<std::size_t>(index) * kEntrySize; }
+  // An index past the directory is a fault of ours: it throws rather than
+  // reading or writing whatever lies behind.
+  std::uint8_t* entry(int index) { return &bytes_.at(static_cast<std::size_t>(index) * kEntrySize); }
+  const std::uint8_t* entry(int index) const {
+    return &bytes_.at(static_cast<std::size_t>(index) * kEntrySize);
+  }
   std::vector<std::uint8_t>& bytes() { return bytes_; }
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
   int pointers_per_entry() const { return pointers_per_entry_; }
