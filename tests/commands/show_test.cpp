@@ -57,9 +57,10 @@ TEST_F(Show, TypeAndHexDumpWalkTheRecordsOfOneFile) {
   text += "\x1Ahidden";
   text.resize(256, '\x1A');
   text += "tail\x1A" + std::string(123, 'x');
+  // Of two entries for one extent of T.TXT, the first counts.
   patch(folder, "s.t", 4096,
         entry(0, "T", "TXT", 0, 0, 3, {2}) + entry(0, "E", "", 0, 0, 0) +
-            entry(1, "B", "", 0, 0, 1, {3}));
+            entry(1, "B", "", 0, 0, 1, {3}) + entry(0, "T", "TXT", 0, 0, 3, {3}));
   patch(folder, "s.t", 4096 + 2048, text);
   patch(folder, "s.t", 4096 + 3072, "\x1F\x20\x7E\x7F\x80\xFF" + std::string(122, 'b'));
   const std::string prompt = " ... Press Enter to continue ...";
