@@ -39,8 +39,8 @@ bool is_deleted(std::uint8_t type) {
   return type == 3 || type == 4 || type == 7 || type == 8;
 }
 
-// Reads one track from `at`; false when it does not fit the file or makes
-// no sense. `at` moves past it.
+// Reads one track from `at` into `track`, a fresh one; false when it does
+// not fit the file or makes no sense. `at` moves past it.
 bool parse_track(Reader& reader, std::int64_t& at, Track& track) {
   std::uint8_t head[5];
   if (!reader.get(at, head, sizeof head)) return false;
@@ -59,7 +59,6 @@ bool parse_track(Reader& reader, std::int64_t& at, Track& track) {
   if (!reader.get(at + 5, table.data(), table.size())) return false;
   std::int64_t next = at + 5 + static_cast<std::int64_t>(table.size());
 
-  track.sectors.clear();
   for (std::size_t i = 0; i < count; ++i) {
     Sector sector;
     sector.id = table[i];
