@@ -58,8 +58,11 @@ void stamp_new_file(Directory& directory, int first, const DateStamp& now) {
   const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(now.day & 0xFF),
                                  static_cast<std::uint8_t>(now.day >> 8), to_bcd(now.hour),
                                  to_bcd(now.minute)};
-  if ((flags & (kLabelCreateStamps | kLabelAccessStamps)) != 0) std::memcpy(slot, bytes, 4);
-  if ((flags & kLabelUpdateStamps) != 0) std::memcpy(slot + 4, bytes, 4);
+  // Create (or access) stamp first, then the update stamp.
+  if ((flags & (kLabelCreateStamps | kLabelAccessStamps)) != 0) {
+    std::memcpy(slot, bytes, sizeof bytes);
+  }
+  if ((flags & kLabelUpdateStamps) != 0) std::memcpy(slot + sizeof bytes, bytes, sizeof bytes);
 }
 
 }  // namespace xev
