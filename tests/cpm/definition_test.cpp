@@ -38,6 +38,7 @@ TEST(Definition, AcceptsCompleteConsistentSectionsOnly) {
       {kHead + kBody + "BLS=3\nnot a key line", 256256, 6656},
       {"[t]\nSPT=128\nXLT=0\nBLS=16\nEXM=15\nDSM=65535\nDRM=511\nOFF=0\n", 0x40000000, 0},
       {kHead + "BLS=1\nEXM=0\nDSM=1\nDRM=63\n", 9984, 6656},
+      {"[t]\nSPT=128\nXLT=0\nBLS=8\nEXM=7\nDSM=199\nDRM=511\nOFF=0\n", 1638400, 0},
   };
   ImageType type;
   for (const auto& [text, image_size, system_size] : accepted) {
