@@ -73,7 +73,7 @@ TEST(Files, EntriesPointersAndFillOfEachSizeReadBackAndEraseCleanly) {
 TEST(Files, AddRefusesWhatDoesNotFitAndGoesOnWhereItCan) {
   Folder folder;
   folder.write("xev.ini", kIni);
-  std::filesystem::create_directory(folder.path("in"));
+  std::filesystem::create_directories(folder.path("in/SUB"));  // no file: never added
   folder.write("in/A.TXT", "a");
   folder.write("in/B.TXT", std::string(9300, 'b'));
   folder.write("in/a-long-name.txt", "long");
