@@ -95,6 +95,7 @@ TEST(Files, AddRefusesWhatDoesNotFitAndGoesOnWhereItCan) {
        "Name of this file `abcdefghij.t` has incorrect format !!!\n"},
       {25, -1, "a.t1 -a in/*.none", "No matching files found for mask `in/*.none` !!!\n"},
       {26, -1, "a.t1 -a gone/*", "Path or file/mask `gone/*` is invalid!!! !!!\n"},
+      {26, -1, "a.t1 -a in/SU*", "Path or file/mask `in/SU*` is invalid!!! !!!\n"},
       {10, 0, "b.tiny -a in/B.TXT", "Disk full !!!\n"},
       {19, -1, "b.wide -a in/A.TXT", "Error in definition for Image type `wide` !!!\n"},
   };

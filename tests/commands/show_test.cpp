@@ -89,7 +89,7 @@ TEST_F(Show, SystemTracksMoveAsOneBlock) {
   folder.write("sys.bin", system);
   folder.write("big", system + "!");
   folder.write("part.bin", "boot");
-  folder.write("short.t", system.substr(0, 1000));
+  folder.write("short.t", "");
   folder.write("copy.t", before);
   ASSERT_EQ(xev(folder, {"n.n", "-f"}).status + xev(folder, {"o.o", "-f"}).status, 0);
   ASSERT_EQ(xev(folder, {"b.b", "-f"}).status, 0);  // 24 KiB of system tracks
