@@ -2,7 +2,6 @@
 // and exit status, in the order the rules are applied.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <tuple>
 
 #include "support/harness.h"
@@ -58,24 +57,6 @@ TEST(Options, RefusalsInTheirOrder) {
               "\n" + message + " !!!\n" + std::to_string(status));
   }
   EXPECT_FALSE(folder.exists("g.dsk"));
-}
-
-// Without a command the usage text is shown (the pause prints its prompt and
-// goes on, standard input being no console): its 52 lines, some of them.
-TEST(Options, UsageWithoutACommand) {
-  const Result run = xev(Folder(), {});
-  EXPECT_EQ(std::to_string(run.status) + run.out.substr(0, 7), "0Usage:\n");
-  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 52);
-  for (const char* part :
-       {"\n  xev imagefile.ext [ -u usr ] [ -iide ] [ -tns] [ -cp files ] [ -c1 ] [ -cu "
-        "] -c "
-        "[ cpm_name ]\n",
-        "\n  xev imagefile.ext -e cpm_name [ -u usr ] [ -iide ] [ -tns ]\n",
-        "\n  xev dummy.ext -iti\n\nPress ENTER ...\n",
-        "\n  -lbl\tset label for TNS-DOS disk; \"TNS-DOS/XEV\" if not used\n",
-        "\n  'system_file' is binary file with CP/M system itself\n\n"}) {
-    EXPECT_NE(run.out.find(part), std::string::npos) << part;
-  }
 }
 
 }  // namespace

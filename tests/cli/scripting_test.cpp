@@ -3,6 +3,7 @@
 // with Python and holds -txt against cpmcp).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <tuple>
 
@@ -14,8 +15,11 @@ namespace {
 TEST(Scripting, QueriesBannerAndTextMode) {
   Folder folder;
   folder.write("xev.ini", kEightInch);
+  // Without a command: the usage text of 52 lines, with a pause that goes on
+  // at once, standard input being no console.
   const std::string usage = xev(folder, {}).out;
   const std::size_t pause = usage.find("\nPress ENTER ...\n");
+  EXPECT_EQ(std::count(usage.begin(), usage.end(), '\n'), 52);
   const std::string refused = "Bad combination of options: not allowed ",
                     b = kBanner + "\n|";
   // Standard output, standard error and the status, each after a '|'.
