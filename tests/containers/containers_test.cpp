@@ -229,6 +229,7 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
   const std::pair<std::string, std::string> cases[] = {
       {unreadable(0, false), ""}, {unreadable(0, true), ""}, {unreadable(5, false), ""},
       {unreadable(5, true), ""}, {unreadable(1, true), ""},
+      {unreadable(9, false), "The container ends before track 0 (cylinder 0, head 0)."},
       {edsk(tiny(16)), no + "16 (cylinder 16, head 0)."},
       {edsk(unformatted), no + "5 (cylinder 5, head 0)."},
       {edsk(unformatted, false), "Track 5 (cylinder 5, head 0)" + holds + "0" + needs},
