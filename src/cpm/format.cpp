@@ -13,10 +13,9 @@ namespace {
 constexpr std::uint8_t kSystemStartByte = 0xC9;
 constexpr int kTnsMapBytesPerEntry = 30;
 
-// Moves entry `from` to index `to` (to <= from); the entries between move up
-// one place and keep their order.
+// Moves entry `from` to index `to` (to <= from; the same index leaves it
+// where it is); the entries between move up one place and keep their order.
 void move_entry(Directory& directory, int from, int to) {
-  if (from <= to) return;
   std::uint8_t* base = directory.bytes().data();
   std::rotate(base + to * kEntrySize, base + from * kEntrySize, base + (from + 1) * kEntrySize);
 }
