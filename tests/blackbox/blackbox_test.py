@@ -129,6 +129,8 @@ def console_waits():
     start = lambda: subprocess.Popen([program], stdin=slave, stdout=slave, stderr=slave, start_new_session=True)
     child = start()
     check("usage before the wait", in_the_wait(master, slave).count(b"\n"), 20)
+    check("key mode", termios.tcgetattr(slave)[:4],  # else as it was
+          [mode[0] & ~termios.ICRNL, mode[1], mode[2], mode[3] & ~(termios.ICANON | termios.ECHO)])
     os.write(master, b"x y")  # only Enter ends the wait; the keys are not echoed
     check("other keys do not continue", read_until(master, b"-c\t", 1), b"")
     os.write(master, b"\r")
