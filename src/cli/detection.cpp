@@ -42,7 +42,8 @@ bool claims_a_unit_twice(const Disk& disk) {
 // entry or a unit claimed twice.
 bool fits(const Request& request, const ImageType& type) {
   std::unique_ptr<Medium> medium;
-  if (open_image_for_reading(request.image_path(), request.image_name, type.geometry, -1, medium)) {
+  if (open_image_for_reading(request.image_path(), request.image_name, type.geometry, kNoLock,
+                             medium)) {
     return false;
   }
   Disk disk(type.geometry, std::move(medium));
@@ -115,7 +116,7 @@ Error detect_image_type(const Request& request, const std::vector<DefinitionFile
   if (take_amstrad_type(request, container, files, type, out)) return {};
   std::unique_ptr<Medium> image;  // a plain image: its length decides
   if (container.kind == ContainerKind::kRaw &&
-      open_image_for_reading(request.image_path(), request.image_name, {}, -1, image)) {
+      open_image_for_reading(request.image_path(), request.image_name, {}, kNoLock, image)) {
     return failure;
   }
 

@@ -39,7 +39,8 @@ Error open_image(const std::string& path, const std::string& name, const Geometr
 // Opens a file read-only as a medium without looking at its size: the second
 // image that system tracks are copied from. A container is read through it
 // with the geometry's tracks. Locked shared unless `lock_wait_ms` is
-// negative.
+// kNoLock: a look at the image before the run opens and locks it.
+constexpr int kNoLock = -1;
 Error open_image_for_reading(const std::string& path, const std::string& name,
                              const Geometry& geometry, int lock_wait_ms,
                              std::unique_ptr<Medium>& out);
