@@ -53,8 +53,7 @@ Error Disk::load(const DirectoryPolicy& policy, std::vector<Error>& invalid) {
   directory_ = Directory(geometry_, policy.tns);
   if (Error error = transfer_directory(false)) return error;
   directory_.note_label();
-  map_.clear();
-  for (int au = 0; au < geometry_.reserved_units(); ++au) map_.set(au, true);
+  clear_map();
 
   char detail[64];
   for (int i = 0; i < directory_.size(); ++i) {
@@ -72,13 +71,9 @@ Error Disk::load(const DirectoryPolicy& policy, std::vector<Error>& invalid) {
       if (report(detail)) return invalid.back();
     }
     if (!is_valid_entry_name(name) && report("bad file name")) return invalid.back();
-    // A random-access file may have holes: a zero pointer ends nothing.
-    for (int slot = 0; slot < directory_.pointers_per_entry(); ++slot) {
-      const int au = directory_.pointer(i, slot);
-      if (au != 0 && !map_.set(au, true)) {
-        std::snprintf(detail, sizeof detail, "invalid AU number: %d", au);
-        if (report(detail)) return invalid.back();
-      }
+    for (const int au : mark_units(i)) {
+      std::snprintf(detail, sizeof detail, "invalid AU number: %d", au);
+      if (report(detail)) return invalid.back();
     }
   }
   return {};
@@ -87,14 +82,25 @@ Error Disk::load(const DirectoryPolicy& policy, std::vector<Error>& invalid) {
 Error Disk::save() { return transfer_directory(true); }
 
 void Disk::rebuild_map() {
+  clear_map();
+  for (int i = 0; i < directory_.size(); ++i) {
+    if (directory_.is_file(i)) mark_units(i);
+  }
+}
+
+void Disk::clear_map() {
   map_.clear();
   for (int au = 0; au < geometry_.reserved_units(); ++au) map_.set(au, true);
-  for (int i = 0; i < directory_.size(); ++i) {
-    if (!directory_.is_file(i)) continue;
-    for (int slot = 0; slot < directory_.pointers_per_entry(); ++slot) {
-      if (const int au = directory_.pointer(i, slot); au != 0) map_.set(au, true);
-    }
+}
+
+std::vector<int> Disk::mark_units(int index) {
+  std::vector<int> outside;
+  // A random-access file may have holes: a zero pointer ends nothing.
+  for (int slot = 0; slot < directory_.pointers_per_entry(); ++slot) {
+    const int au = directory_.pointer(index, slot);
+    if (au != 0 && !map_.set(au, true)) outside.push_back(au);
   }
+  return outside;
 }
 
 }  // namespace xev

@@ -55,6 +55,10 @@ class Disk {
  private:
   // Reads or writes every directory record, unit by unit.
   Error transfer_directory(bool writing);
+  // The map with the directory's own units in use and no other.
+  void clear_map();
+  // Marks the units entry `index` names in use; returns those past the disk.
+  std::vector<int> mark_units(int index);
 
   Geometry geometry_;
   std::unique_ptr<Medium> medium_;
