@@ -13,6 +13,7 @@
 // 2, and (extended DSK) the stored data length.
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "cpm/container.h"
 
@@ -26,7 +27,7 @@ constexpr std::size_t kTrackTable = 0x34;
 constexpr char kDskSignature[] = "MV - CPCEMU Disk-File\r\nDisk-Info\r\n";
 constexpr char kEdskSignature[] = "EXTENDED CPC DSK File\r\nDisk-Info\r\n";
 constexpr char kTrackSignature[] = "Track-Info\r\n";
-constexpr char kCreator[] = "xev";
+constexpr std::string_view kCreator = "xev";
 constexpr std::uint8_t kGap3 = 0x52;
 constexpr std::uint8_t kFill = 0xE5;
 
@@ -56,28 +57,26 @@ std::size_t header_size(std::size_t sectors) {
 }
 
 // Reads the track block at `at` (`length` bytes, 0 when unknown) into
-// `track`. False when the block does not fit the file or is no track.
+// `track`, a fresh one. False when the block does not fit the file or is no
+// track.
 bool parse_track(Reader& reader, std::int64_t at, std::int64_t length, bool extended,
                  Track& track) {
-  std::uint8_t header[kBlock];
-  if (!reader.get(at, header, kBlock) || std::memcmp(header, kTrackSignature, 10) != 0) {
+  std::vector<std::uint8_t> header(kBlock);
+  if (!reader.get(at, header.data(), kBlock) ||
+      std::memcmp(header.data(), kTrackSignature, 10) != 0) {
     return false;
   }
   const std::size_t count = header[0x15];
   // A sector list longer than one block goes on in the next ones.
-  std::vector<std::uint8_t> list(header + kSectorList, header + kBlock);
-  list.resize(count * kSectorEntry);
-  const auto listed = static_cast<std::int64_t>(header_size(count));
-  if (listed > static_cast<std::int64_t>(kBlock) &&
-      !reader.get(at + static_cast<std::int64_t>(kBlock), list.data() + kBlock - kSectorList,
-                  list.size() - (kBlock - kSectorList))) {
-    return false;
+  const std::size_t listed = header_size(count);
+  if (listed > kBlock) {
+    header.resize(listed);
+    if (!reader.get(at, header.data(), listed)) return false;
   }
-  std::int64_t data = at + listed;
+  std::int64_t data = at + static_cast<std::int64_t>(listed);
   if (length != 0 && data > at + length) return false;
-  track.sectors.clear();
   for (std::size_t i = 0; i < count; ++i) {
-    const std::uint8_t* entry = list.data() + i * kSectorEntry;
+    const std::uint8_t* entry = &header.at(kSectorList + i * kSectorEntry);
     Sector sector;
     sector.id = entry[2];
     const int code = extended ? entry[3] : header[0x14];
@@ -146,7 +145,7 @@ std::vector<std::uint8_t> build_dsk(const Geometry& geometry, ContainerKind kind
 
   std::vector<std::uint8_t> bytes(kBlock + slots * block, 0);
   std::memcpy(bytes.data(), extended ? kEdskSignature : kDskSignature, 34);
-  std::memcpy(&bytes[0x22], kCreator, sizeof kCreator - 1);
+  std::copy(kCreator.begin(), kCreator.end(), &bytes[0x22]);
   bytes[0x30] = static_cast<std::uint8_t>(cylinders);
   bytes[0x31] = static_cast<std::uint8_t>(layout.heads);
   if (!extended) put16(&bytes[0x32], block);
