@@ -359,6 +359,7 @@ TEST(Containers, AmstradDisksAreKnownByTheirSectors) {
   Box cut(kAmstrad, edsk(std::vector<Track>(76, eight)));
   std::filesystem::rename(cut.path("x.img"), cut.path("m.dsk"));
   EXPECT_EQ(xev(cut, {"m.dsk", "-c"}).out.substr(0, 25), "Image type `cpd` detected");
+  EXPECT_NE(xev(cut, {"m.dsk", "-iti"}).out.find("File: " + cut.path("xev.ini")), std::string::npos);
 }
 
 }  // namespace
