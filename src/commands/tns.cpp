@@ -6,8 +6,7 @@ namespace xev {
 
 void refresh_tns_entries(Disk& disk, Output& out) {
   Directory& directory = disk.directory();
-  if (directory.size() > 0 && directory.in_use(0) &&
-      directory.entry(0)[kTnsMarkByte] != kTnsLabelMark) {
+  if (directory.in_use(0) && directory.entry(0)[kTnsMarkByte] != kTnsLabelMark) {
     if (Error error = write_tns_label(directory, "")) out.fail(error);
   }
   if (Error error = store_tns_map(directory, disk.map())) out.fail(error);
