@@ -239,6 +239,7 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
       {imd(tiny(16)), no + "16 (cylinder 16, head 0)."},
       {imd(empty, true), "The container ends before track 3 (cylinder 3, head 0)."},
       {zero, "The container ends before track 0 (cylinder 0, head 0)."},
+      {edsk({}, false), no + "0 (cylinder 0, head 0)."},
       {three, "The container ends before track 0 (cylinder 0, head 0)."},
       {two, no + "16 (cylinder 8, head 0)."},
       {edsk(no_size), "The container ends before track 3 (cylinder 3, head 0)."}};
