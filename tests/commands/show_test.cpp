@@ -100,6 +100,7 @@ TEST_F(Show, SystemTracksMoveAsOneBlock) {
       {"s.t -s ./out.bin", "\nDone. System extracted.\n\n"},
       {"s.t -i copy.t", "\nDone. System copied.\n\n"},
       {"s.t -w gone.bin", "Can't open file `gone.bin` !!!\n"},
+      {"s.t -i gone.t", "Can't open file `gone.t` !!!\n"},
       {"s.t -i n.T", "Image `n.T` is of different type as main image `s.t` !!!\n"},
       {"s.t -i short.t", "Error on read from the file `short.t` !!!\n"},
       {"n.n -s x.bin", "Image `n.n` does not contain system track !!!\n"},
