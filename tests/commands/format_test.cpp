@@ -110,7 +110,7 @@ TEST(Catalogue, LayoutsOrderAndPaging) {
                   (args.back() == "-c" ? "*.*" : args.back()) + "'\n\n" + body +
                   " file(s), 186K free\n59 directory entries free\n\n");
   }
-  for (const std::string mask : {"a.b.c", "a b.c"}) {
+  for (const std::string mask : {"a.b.c", "a b.c", " a.c"}) {
     EXPECT_EQ(xev(folder, {"c.t", "-c", mask}).err,
               "Name of this file `" + mask + "` has incorrect format !!!\n");
   }
