@@ -120,29 +120,30 @@ TEST(Files, AddRefusesWhatDoesNotFitAndGoesOnWhereItCan) {
 TEST(Files, ExtractNamesAndMisses) {
   Folder folder;
   folder.write("xev.ini", kIni);
-  ASSERT_EQ(run(folder, "E.T1 -f").status, 0);
+  ASSERT_EQ(run(folder, "ABCDEFGH.T1 -f").status, 0);
   std::filesystem::create_directory(folder.path("out"));
-  patch(folder, "E.T1", 0,
-        entry(0, "A/B|C", "D", 0, 0, 1, {2}) + entry(0, "E", "T1", 0, 0, 1, {3}));
+  patch(folder, "ABCDEFGH.T1", 0,
+        entry(0, "A/B|CDEF", "D", 0, 0, 1, {2}) + entry(0, "ABCDEFGH", "T1", 0, 0, 1, {3}));
   // All a run prints, after the heading (none for a bad name).
-  const std::string heading = "Extracting file(s) from 'E.T1'\n  path: 'out/', mask: '";
+  const std::string heading = "Extracting file(s) from 'ABCDEFGH.T1'\n  path: 'out/', mask: '";
   const std::pair<std::string, std::string> rows[] = {
-      {"A?B?C.D",
-       "File 'A/B|C.D' extracted as A_B_C.D\n\nDone. 1 file(s) extracted.\n\n"},
+      {"A?B?CDEF.D",
+       "File 'A/B|CDEF.D' extracted as A_B_CDEF.D\n\nDone. 1 file(s) extracted.\n\n"},
       {"Z.*", "\nDone. 0 file(s) extracted.\n\n"},
       {"Z", "File `Z` not found !!!\n"},
       {"|", "Name of this file `|` has incorrect format !!!\n"},
   };
   for (const auto& [mask, text] : rows) {
-    const Result r = run(folder, "E.T1 -x out/" + mask);
+    const Result r = run(folder, "ABCDEFGH.T1 -x out/" + mask);
     EXPECT_EQ(r.out + r.err, (mask == "|" ? "" : heading + mask + "'\n\n") + text);
   }
-  EXPECT_EQ(folder.read("out/A_B_C.D"), std::string(128, '\xE5'));
+  EXPECT_EQ(folder.read("out/A_B_CDEF.D"), std::string(128, '\xE5'));
   // The image's own name is never a target.
-  EXPECT_EQ(run(folder, "E.T1 -x E.T1").err, "File `E.T1` already exist !!!\n");
-  EXPECT_EQ(run(folder, "E.T1 -e E.T1").out,
-            "Erasing file(s) from 'E.T1', mask: 'E.T1'\n\nFile 'E.T1' erased\n\n"
-            "Done. 1 file(s) erased.\n\n");
+  EXPECT_EQ(run(folder, "ABCDEFGH.T1 -x ABCDEFGH.T1").err,
+            "File `ABCDEFGH.T1` already exist !!!\n");
+  EXPECT_EQ(run(folder, "ABCDEFGH.T1 -e ABCDEFGH.T1").out,
+            "Erasing file(s) from 'ABCDEFGH.T1', mask: 'ABCDEFGH.T1'\n\n"
+            "File 'ABCDEFGH.T1' erased\n\nDone. 1 file(s) erased.\n\n");
 }
 
 }  // namespace

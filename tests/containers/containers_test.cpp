@@ -216,6 +216,8 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
   std::vector<Track> short_track = tiny(), unformatted = tiny(), no_size = tiny(), empty = tiny();
   short_track[3].pop_back();
   empty[3][1] = {2, 0, 1, ""};  // a sector of no bytes (ImageDisk size table)
+  std::vector<Track> one = tiny();
+  one[3][1] = {2, 1, 1, "x"};
   unformatted[5].clear();
   no_size[3][0].size = 7 * 256;  // size code 7
   std::string zero = edsk(tiny(1), false), two = edsk(tiny(16)), three = edsk(tiny());
@@ -238,6 +240,7 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
       {imd(short_track), "Track 3 (cylinder 3, head 0)" + holds + "128" + needs},
       {imd(tiny(16)), no + "16 (cylinder 16, head 0)."},
       {imd(empty, true), "The container ends before track 3 (cylinder 3, head 0)."},
+      {imd(one, true), "Track 3 (cylinder 3, head 0)" + holds + "129" + needs},
       {zero, "The container ends before track 0 (cylinder 0, head 0)."},
       {edsk({}, false), no + "0 (cylinder 0, head 0)."},
       {three, "The container ends before track 0 (cylinder 0, head 0)."},

@@ -15,7 +15,7 @@ TEST(Host, WildcardsMatchAsTheWindowsConsoleDoes) {
   } rows[] = {{"*.*", "NOTYPE", true},   {"*.COM", "pip.com", true}, {"?.COM", "AB.COM", false},
               {"a*b*c", "aXbYbc", true}, {"a*b", "ab.", false},      {"x.*", "x", true},
               {".*", "", true},          {"*", "", true},            {"A.*", "B", false},
-              {"z", "Z", true}};
+              {"z", "Z", true},          {"FILE1", "FIL", false}};
   for (const auto& row : rows) {
     EXPECT_EQ(wildcard_match(row.pattern, row.name), row.match) << row.pattern << " " << row.name;
   }
