@@ -83,7 +83,7 @@ def scripting():
     run(cwd, program, "g.dsk", "-sa", "PEER.TXT", "RS")
     with open(os.path.join(cwd, "g.dsk"), "r+b") as image:  # names to escape, two labels
         image.seek(6656 + 4 * 32)
-        image.write(b'\x03A"Q     T\\X' + bytes(20) + b"\xe5MYDISK     \0\0\0\xff" + bytes(16) +
+        image.write(b'\x03A"Q     T\\X' + bytes(20) + b"\xe5MYDISK\0\0\0\0\0\0\0\0\xff" + bytes(16) +
                     b"\x01\x01\x7f" + b" " * 9 + bytes(20) + b"\x20CPM3LABL   " + bytes(20))
     for options, label, names in ((["-c"], "CPM3LABL", ["\x01\x7f", 'A"Q.T\\X', "PEER.TXT", "T.TXT"]),
                                   (["-tns", "-cu", "-u", "0", "-c", "*.TXT"], "MYDISK", ["T.TXT", "PEER.TXT"])):

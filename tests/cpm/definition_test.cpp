@@ -67,7 +67,7 @@ TEST(Definition, AcceptsCompleteConsistentSectionsOnly) {
         "SPT=4\nXLT=1,2,3,4,5\nOFF=0", "SPT=4\nXLT=1 ,2,3,4\nOFF=0",
         "SPT=4\nXLT=0,2,3,5\nOFF=0", "SPT=99999999\nXLT=0\nOFF=0",
         "SPT=26\nXLT=0\nOFFX=1\nOFF=99999999", "SPT=26\nOFF=2\nSPT=13\nXLT=0",
-        "BLS=1\nDRM=63\nXLT=0\nOFF=2"}) {
+        "BLS=1\nDRM=63\nXLT=0\nOFF=2", "SPT=26\nXLT=0\nOFF=2\nDIRAU=17"}) {
     rejected.push_back(h(head));
   }
   for (const std::string& text : rejected) {
