@@ -49,8 +49,11 @@ std::string tns(const std::string& head, char mark, char fill) {
 // an existing label is kept.
 TEST(Format, TnsEntriesFollowChanges) {
   Folder folder;
-  folder.write("xev.ini", section("t", 8, 1, 0, 249, 31));
+  folder.write("xev.ini", section("t", 8, 1, 0, 249, 31) + section("m", 8, 1, 0, 239, 31));
   folder.write("B", "b");
+  // 240 units fill one map entry exactly.
+  ASSERT_EQ(xev(folder, {"m.m", "-f", "-tns"}).status, 0);
+  EXPECT_EQ(folder.read("m.m").substr(64, 32), kEmptyEntry);
   ASSERT_EQ(xev(folder, {"t.t", "-f", "-tns", "-lbl", "azdisk"}).status, 0);
   // Unit 0 in use; the 6 places past unit 249 set.
   const std::string tail = tns(std::string("\xE5\0\xFC", 3), '\xFE', '\xFF');

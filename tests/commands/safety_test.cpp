@@ -37,6 +37,10 @@ TEST_F(Safety, FailedCommandsEndWithTheirNumber) {
   EXPECT_EQ(xev(folder, {"s.t", "-e", "NONE"}).status, 0);
   EXPECT_EQ(xev(folder, {"s.t", "-sa", "NONE", "RS"}).status, 0);
   EXPECT_EQ(xev(folder, {"s.t", "-x", "gone/A.TXT"}).status, 6);
+  // The last free entry takes a file of exactly one entry's 16 KiB.
+  for (int i = 1; i < 31; ++i) put(entry(0, "F" + std::to_string(i), "", 0, 0, 0), 32 * i);
+  folder.write("in/X", std::string(16384, 'x'));
+  EXPECT_EQ(xev(folder, {"s.t", "-a", "in/X"}).status, 0);
 }
 
 // A zero pointer between units, units missing at the end of an entry, an
