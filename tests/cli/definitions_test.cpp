@@ -45,7 +45,8 @@ TEST(Definitions, ByNameByContentsAndFileOrder) {
   folder.write("empty.img", e5);
   folder.write("twice.img", entry(0, "F", "", 0, 0, 8, {5}) +
                                 entry(0, "G", "", 0, 0, 8, {5}) + e5.substr(64));
-  // Tiny, and no ImageDisk file without the end of its comment.
+  // Tiny files that start like an ImageDisk file but never end its comment:
+  // plain images, too short for any type.
   for (auto name : {"tiny", "tiny.img", "tiny.k"}) folder.write(name, "IMD 1.18 ");
 
   // The text is on success a part of standard output, else standard error.
