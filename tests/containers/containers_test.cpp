@@ -270,6 +270,13 @@ TEST(Containers, BrokenContainersAreNeverWrittenOver) {
     EXPECT_TRUE(hint.empty() ? folder.read("x.img").size() == container.size()
                              : folder.read("x.img") == container);
   }
+  // A system area of one record (OFFX) ends the image inside a track: of
+  // that track, the container needs the first sector only.
+  const std::string e5(128, '\xE5');
+  std::vector<Track> partial(12, Track{{1, 128, 1, e5}, {2, 128, 1, e5}, {3, 128, 1, e5}});
+  partial[11].resize(1);
+  const std::string ini = "[img]\nSPT=3\nXLT=0\nBLS=1\nEXM=0\nDSM=3\nDRM=31\nOFFX=1\nOFF=1\n";
+  EXPECT_EQ(xev(Box(ini, edsk(partial)), {"x.img", "-c"}).err, "");
 }
 
 TEST(Containers, DefinitionKeys) {
